@@ -1,0 +1,52 @@
+// Identifiers of the menu items, child controls and resources. Shared by the
+// code and the resource script, so it holds only #defines.
+#pragma once
+
+#define IDR_MAIN_MENU 101
+#define IDD_VOLUME 102
+#define IDI_APP_ICON 111
+
+// Push buttons
+#define ID_RECORD_BUTTON 50001
+#define ID_STOP_RECORD_BUTTON 50002
+#define ID_PLAY_BUTTON 50003
+#define ID_STOP_PLAY_BUTTON 50004
+#define ID_CLEAR_LOG_BUTTON 50005
+#define ID_PAUSE_BUTTON 50006
+#define ID_CUT_BUTTON 50007
+#define ID_EVENT_LOG 50301
+
+// Other controls
+#define ID_DEVICE_COMBO 710011
+#define ID_BITS_COMBO 71002
+#define ID_RATE_COMBO 71003
+#define ID_CHANNELS_COMBO 71004
+#define ID_CAPTURE_GROUP 710012
+#define ID_PLAYBACK_GROUP 710013
+#define ID_START_TRACKBAR 71009
+#define ID_END_TRACKBAR 71010
+#define ID_TIME_DISPLAY 710030
+
+// Menu items
+#define IDM_HELP 40101
+#define IDM_ABOUT 40102
+#define IDM_OPENGL_INFO 40103
+#define IDM_OPEN 40201
+#define IDM_SAVE_AS 40202
+#define IDM_EXIT 40203
+#define IDM_LIVE_HEADING 40301
+#define IDM_LIVE_DETAILED 40302
+#define IDM_SHOW_OVERLOAD 40303
+#define IDM_SHOW_VU 40304
+#define IDM_GRAPH_HEADING 40305
+#define IDM_GRAPH_FAST 40306
+#define IDM_GRAPH_DETAILED 40307
+#define IDM_SHOW_CLIPPING 40308
+#define IDM_VOLUME 40401
+#define IDM_CLIPPING 40402
+
+// Volume dialog
+#define IDC_VOLUME_TRACKBAR 1003
+#define IDC_VOLUME_APPLY 1004
+#define IDC_VOLUME_CANCEL 1005
+#define IDC_VOLUME_LABEL 1006

@@ -1,0 +1,27 @@
+// Everything another thread (recording thread, capture callback) does to the
+// window goes through the window thread's message queue, posted, never sent:
+// the window thread may be blocked joining that thread, and a sent message
+// would then wait forever. Posting keeps the order of lines and changes.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// Private messages of the main window.
+constexpr UINT WM_APP_LOG_LINE = WM_APP + 1;     // lParam: std::wstring*
+constexpr UINT WM_APP_ENABLE = WM_APP + 2;       // wParam: BOOL, lParam: HWND
+constexpr UINT WM_APP_ALERT = WM_APP + 3;        // lParam: PendingAlert*
+
+void InitUiThread();  // called on the window thread at start-up
+bool OnUiThread();
+
+// Log a line from any thread (direct on the window thread, posted otherwise).
+void LogFromAnyThread(const std::wstring& line);
+// EnableWindow from any thread.
+void EnableFromAnyThread(HWND control, bool enable);
+// A message box owned by the main window, from any thread. Off the window
+// thread the box is shown by the window thread and the caller goes on.
+void AlertFromAnyThread(const std::wstring& text, const std::wstring& caption, UINT flags);
+
+// Handles the private messages; true when msg was one of them.
+bool HandleUiThreadMessage(UINT msg, WPARAM wParam, LPARAM lParam);

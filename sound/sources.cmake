@@ -1,0 +1,4 @@
+list(APPEND PORTABLE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/SoundChain.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Narration.cpp
+)

@@ -1,0 +1,26 @@
+// The whole-sound envelope: the sound cut into ColumnCount columns, with the
+// smallest and largest sample value of each column per channel. Fast graph
+// drawing draws only this. Platform-free.
+#pragma once
+#include <cstdint>
+
+#include "sound/SoundChain.h"
+
+struct GraphColumn {
+    double min;
+    double max;
+};
+
+constexpr uint32_t ColumnCount = 40000;
+
+extern GraphColumn* ColumnsLeft;   // mono, or the left channel
+extern GraphColumn* ColumnsRight;  // right channel of a stereo sound
+extern bool FastGraphReady;        // the columns describe the current sound
+extern bool FastGraphMode;         // the user prefers the fast graph
+
+// Allocates both column arrays once, at start-up.
+void InitSoundGraph();
+
+// Rebuilds the envelope of the chain from head (Sound's format), showing the
+// busy popup above 52,920,000 bytes. Sounds under 640,000 bytes get none.
+void PrepareSoundGraph(SoundFragment* head, uint32_t fragmentSize, double totalBytes);
