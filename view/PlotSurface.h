@@ -16,3 +16,13 @@ void ResizeGlSurface(int width, int height);
 bool SetupPlotCoordinates(const SoundFragment* head);
 // Puts the finished frame on the window (takes the place of the buffer swap).
 void PresentFrame(HDC paintDc);
+// False while the client area is empty (minimised window): nothing to draw.
+bool GlSurfaceHasPixels();
+// True when frames go to an offscreen framebuffer object, false when they
+// fall back to the hidden helper window's back buffer.
+bool GlSurfaceUsesFramebuffer();
+
+// The helper window's device context and the rendering context, current on
+// the window thread for the life of the process.
+extern HDC GlDeviceContext;
+extern HGLRC GlRenderContext;

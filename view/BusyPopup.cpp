@@ -1,0 +1,38 @@
+// The small topmost "please wait" window shown around long work on the
+// window thread. No messages are served while the work runs, so the popup
+// paints itself once (UpdateWindow) before the work starts.
+#include "view/BusyPopup.h"
+
+#include "app/AppState.h"
+#include "sound/Narration.h"
+
+HWND ShowBusyPopup(const std::wstring& text) {
+    RECT main{};
+    GetWindowRect(MainWindow, &main);
+    const int width = 250;
+    const int height = 80;
+    const int left = (main.right - main.left - width) / 2 + main.left;
+    const int top = (main.bottom - main.top - height) / 2 + main.top;
+    HWND popup = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", text.c_str(),
+                                 WS_POPUP | WS_VISIBLE | WS_BORDER | SS_CENTER, left, top, width, height,
+                                 MainWindow, nullptr, AppInstance, nullptr);
+    if (popup) {
+        SendMessageW(popup, WM_SETFONT, reinterpret_cast<WPARAM>(ButtonFont), TRUE);
+        UpdateWindow(popup);
+    }
+    EnableWindow(MainWindow, FALSE);
+    return popup;
+}
+
+void CloseBusyPopup(HWND popup) {
+    if (popup) DestroyWindow(popup);
+    // Re-enabled even when the popup could not be made: it was disabled all
+    // the same.
+    EnableWindow(MainWindow, TRUE);
+    SetForegroundWindow(MainWindow);
+}
+
+void BindBusyPopupSinks() {
+    SetBusySinks([](const std::wstring& text) -> void* { return ShowBusyPopup(text); },
+                 [](void* token) { CloseBusyPopup(static_cast<HWND>(token)); });
+}
