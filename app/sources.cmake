@@ -1,6 +1,16 @@
 list(APPEND PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/InterfaceFlags.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DurationFormat.cpp
 )
 list(APPEND WIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/Main.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/AppState.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/UiThread.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/EventLog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MainWindow.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Controls.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Commands.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ViewMenu.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/InfoBoxes.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FileCommands.cpp
 )

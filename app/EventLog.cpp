@@ -1,0 +1,31 @@
+#include "app/EventLog.h"
+
+#include <string>
+
+#include "app/DurationFormat.h"
+
+int AppendLogLine(HWND listBox, const wchar_t* text, unsigned cap) {
+    if (!text || !listBox) return 0;
+    SendMessageW(listBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    LRESULT count = SendMessageW(listBox, LB_GETCOUNT, 0, 0);
+    if (count <= 0) return 0;
+    unsigned n = static_cast<unsigned>(count);
+    while (n > cap) {
+        SendMessageW(listBox, LB_DELETESTRING, 0, 0);
+        --n;
+    }
+    // Making the newest line the caret line scrolls it fully into view.
+    SendMessageW(listBox, LB_SETCARETINDEX, n - 1, 0);
+    return 1;
+}
+
+int UpdateTimeDisplay(HWND staticControl, double totalMs, double positionMs) {
+    if (!staticControl) return 0;
+    const std::wstring text = TimeDisplayText(totalMs, positionMs);
+    // Every paint lands here; rewriting an unchanged text would only make the
+    // control flicker.
+    wchar_t current[64] = {};
+    GetWindowTextW(staticControl, current, 64);
+    if (text != current) SetWindowTextW(staticControl, text.c_str());
+    return 1;
+}

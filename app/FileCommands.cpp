@@ -1,0 +1,108 @@
+#include "app/FileCommands.h"
+
+#include <windows.h>
+#include <commdlg.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/AppState.h"
+#include "app/InterfaceFlags.h"
+#include "sound/Narration.h"
+#include "sound/SoundChain.h"
+#include "sound/WavReader.h"
+#include "sound/WavWriter.h"
+#include "view/PlotSurface.h"
+#include "view/SoundGraph.h"
+
+namespace {
+
+// Pairs of display text and pattern, double-terminated. The second pattern
+// really is "*.wav;*wave" (no dot in the second alternative).
+const wchar_t FileFilter[] = L"All files (*.*)\0*.*\0WAVE PCM Files(*.wav)\0*.wav;*wave\0";
+constexpr int PathBufferSize = 256;
+constexpr size_t ShownPathLength = 100;
+
+OPENFILENAMEW DialogRecord(wchar_t* path) {
+    OPENFILENAMEW ofn = {};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = MainWindow;
+    ofn.lpstrFilter = FileFilter;
+    ofn.nFilterIndex = 2;
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = PathBufferSize - 1;
+    return ofn;
+}
+
+// The first 100 characters of a path, always followed by "..".
+std::wstring ShownPath(const wchar_t* path) {
+    return std::wstring(path, wcsnlen(path, ShownPathLength)) + L"..";
+}
+
+void Box(const wchar_t* text, const wchar_t* caption, UINT flags) { MessageBoxW(MainWindow, text, caption, flags); }
+
+}  // namespace
+
+void FinishSoundLoad() {
+    FastGraphReady = false;
+    SetupPlotCoordinates(Sound.Head);
+    PrepareSoundGraph(Sound.Head, Sound.FragmentSize, Sound.TotalBytes);
+    GraphReady = 1;
+    RequestRepaint();
+    EnableWindow(StopRecordButton, FALSE);
+    EnableWindow(PlayButton, TRUE);
+    EnableWindow(RecordButton, TRUE);
+}
+
+void OpenCommand() {
+    wchar_t path[PathBufferSize] = {};
+    if (RecordingInProgress()) {
+        Box(L"Сначала остановите запись звука!", L"Ошибка", MB_OK);
+        return;
+    }
+    if (PlaybackInProgress()) {
+        Box(L"Сначала остановите воспроизведение!", L"Ошибка", MB_OK);
+        return;
+    }
+    OPENFILENAMEW ofn = DialogRecord(path);
+    ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    if (!GetOpenFileNameW(&ofn)) return;
+
+    if (LoadWav(path)) {
+        FinishSoundLoad();
+        Box(L" Файл успешно открыт!", L"Success", MB_OK);
+    } else {
+        Box(L"Не удалось открыть файл", L"Error", MB_ICONERROR);
+    }
+}
+
+void SaveAsCommand() {
+    if (RecordingInProgress()) {
+        Box(L"Сначала остановите запись!", L"Ошибка", MB_OK);
+        return;
+    }
+    wchar_t path[PathBufferSize] = {};
+    OPENFILENAMEW ofn = DialogRecord(path);
+    ofn.lpstrTitle = L" Сохранить как...";
+    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN;
+    ofn.lpstrDefExt = L"wav";
+    if (!GetSaveFileNameW(&ofn)) {
+        LogLine(L"Не удалось получить имя файла для сохранения!");
+        Box(L"Не удалось получить имя файла!", L"Ошибка", MB_ICONERROR);
+        return;
+    }
+    const std::wstring shown = ShownPath(path);
+    LogLine(L"Путь сохранения файла: ");
+    LogLine(L" " + shown);
+
+    const int result = SaveWav(path, Sound.Head, static_cast<uint32_t>(Sound.TotalBytes), Sound.FragmentSize,
+                               Sound.PlaybackFormat);
+    if (result == 1) {
+        const std::wstring text = L"Путь сохранения:\n " + shown;
+        Box(text.c_str(), L"Файл успешно сохранён", MB_OK);
+    } else if (!Sound.Head) {
+        Box(L" Нет данных для сохранения! ", L"Внимание", MB_ICONINFORMATION);
+    } else {
+        Box(L" Проблемы при сохранении файла! ", L"Ошибка", MB_ICONERROR);
+    }
+}

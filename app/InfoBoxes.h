@@ -1,0 +1,5 @@
+// Help menu boxes.
+#pragma once
+
+void ShowAboutBox();
+void ShowOpenGlInfoBox();
