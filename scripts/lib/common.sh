@@ -1,0 +1,147 @@
+# Shared helpers of the scripts: paths, builds, private X server, private
+# PulseAudio server and Wine prefixes. Sourced, not run.
+
+REPO="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+BUILD="$REPO/build"
+WINE64=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+[ -x "$WINESERVER" ] || WINESERVER="$(command -v wineserver || echo wineserver)"
+JOBS="${JOBS:-2}"
+
+log() { echo "[$(basename "$0")] $*"; }
+die() { echo "[$(basename "$0")] ERROR: $*" >&2; exit 1; }
+
+# PIDs of everything a script started; stopped in reverse order on exit.
+STARTED_PIDS=()
+remember_pid() { STARTED_PIDS+=("$1"); }
+stop_started() {
+  local i pid
+  for ((i = ${#STARTED_PIDS[@]} - 1; i >= 0; i--)); do
+    pid="${STARTED_PIDS[$i]}"
+    if kill -0 "$pid" 2>/dev/null; then
+      kill "$pid" 2>/dev/null || true
+      for _ in 1 2 3 4 5 6 7 8 9 10; do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
+      kill -9 "$pid" 2>/dev/null || true
+    fi
+  done
+  STARTED_PIDS=()
+}
+
+# build_config native|win64|win32: configure (once) and build one build tree.
+build_config() {
+  local kind="$1" dir="$BUILD/$1" args=()
+  case "$kind" in
+    native) ;;
+    win64) args=(-DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-x86_64.cmake") ;;
+    win32) args=(-DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-i686.cmake") ;;
+    *) die "unknown build kind $kind" ;;
+  esac
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    cmake -S "$REPO" -B "$dir" -DCMAKE_BUILD_TYPE=Release "${args[@]}" >"$BUILD/cmake-$kind.log" 2>&1 \
+      || { cat "$BUILD/cmake-$kind.log" >&2; return 1; }
+  fi
+  cmake --build "$dir" -j"$JOBS"
+}
+
+# free_display: prints a display number no X server uses.
+free_display() {
+  local n
+  for n in $(seq 91 199); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+      echo "$n"; return 0
+    fi
+  done
+  return 1
+}
+
+# start_xvfb: starts a private Xvfb and exports DISPLAY.
+start_xvfb() {
+  local n tries
+  for tries in 1 2 3 4 5; do
+    n="$(free_display)" || die "no free X display number"
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >"$BUILD/xvfb-$n.log" 2>&1 &
+    local pid=$!
+    for _ in $(seq 1 50); do
+      if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+        remember_pid "$pid"; export DISPLAY=":$n"; XVFB_PID=$pid
+        return 0
+      fi
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$pid" 2>/dev/null || true
+  done
+  die "Xvfb did not start (see $BUILD/xvfb-*.log)"
+}
+
+# start_pulse DIR: a private PulseAudio server whose runtime directory is
+# DIR/run and whose HOME is DIR/home (holding the .asoundrc that routes ALSA,
+# and so Wine, to this server). A null sink "spk" and a 441 Hz sine source
+# "mic" (the default source). Exports XDG_RUNTIME_DIR and HOME.
+start_pulse() {
+  local dir="$1"
+  mkdir -p "$dir/run" "$dir/home"
+  chmod 700 "$dir/run"
+  write_asoundrc "$dir/home"
+  XDG_RUNTIME_DIR="$dir/run" HOME="$dir/home" pulseaudio -n --daemonize=no \
+    --exit-idle-time=-1 --disallow-exit --use-pid-file=no --log-target=stderr \
+    --load=module-native-protocol-unix \
+    --load="module-null-sink sink_name=spk" \
+    --load="module-sine-source source_name=mic rate=44100 frequency=441" \
+    --load=module-always-sink >"$dir/pulse.log" 2>&1 &
+  local pid=$!
+  for _ in $(seq 1 100); do
+    if XDG_RUNTIME_DIR="$dir/run" HOME="$dir/home" pactl info >/dev/null 2>&1; then
+      remember_pid "$pid"; PULSE_PID=$pid
+      XDG_RUNTIME_DIR="$dir/run" HOME="$dir/home" pactl set-default-source mic >/dev/null
+      XDG_RUNTIME_DIR="$dir/run" HOME="$dir/home" pactl set-default-sink spk >/dev/null
+      export XDG_RUNTIME_DIR="$dir/run" HOME="$dir/home"
+      return 0
+    fi
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill "$pid" 2>/dev/null || true
+  cat "$dir/pulse.log" >&2
+  return 1
+}
+
+write_asoundrc() {
+  printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\n' >"$1/.asoundrc"
+}
+
+# wine_prefix_template: a Wine prefix created once under build/ with Wine's
+# audio routed through ALSA. Copying it is much faster than creating a prefix.
+wine_prefix_template() {
+  local tpl="$BUILD/wineprefix-template"
+  if [ -f "$tpl/.dudorori-ready" ]; then echo "$tpl"; return 0; fi
+  rm -rf "$tpl" "$tpl.tmp"
+  mkdir -p "$BUILD"
+  log "creating the Wine prefix template (once, about 20 s)" >&2
+  (
+    export WINEPREFIX="$tpl.tmp" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    unset DISPLAY
+    "$WINE64" wineboot -i >/dev/null 2>&1 || true
+    "$WINE64" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null 2>&1
+    "$WINESERVER" -w
+  )
+  grep -q '"Audio"="alsa"' "$tpl.tmp/user.reg" || die "Wine prefix template: the Audio=alsa key is missing"
+  touch "$tpl.tmp/.dudorori-ready"
+  mv "$tpl.tmp" "$tpl"
+  echo "$tpl"
+}
+
+# new_wine_prefix DEST: a fresh copy of the template.
+new_wine_prefix() {
+  local tpl
+  tpl="$(wine_prefix_template)" || return 1
+  rm -rf "$1"
+  cp -a "$tpl" "$1"
+}
+
+# to_windows_path PATH: the path as the Wine prefix sees it (drive Z: is /).
+to_windows_path() {
+  local p
+  p="$(realpath -m "$1")"
+  echo "Z:${p//\//\\}"
+}
