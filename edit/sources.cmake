@@ -1,1 +1,7 @@
-# sources of edit/
+# edit/: volume change, clipping and cutting of the whole sound. The sample
+# arithmetic is platform-free; the dialog and the commands are Windows only.
+list(APPEND PORTABLE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/VolumeChange.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Clipping.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Cutting.cpp
+)
