@@ -9,8 +9,6 @@
 
 #include <GL/gl.h>
 
-#include <cmath>
-
 #include "sound/SampleCodec.h"
 #include "sound/SoundChain.h"
 #include "view/LiveMeters.h"
@@ -76,11 +74,7 @@ void DrawStrips(const SoundFragment* fragment, const BlockLayout& layout, unsign
         glBegin(GL_LINE_STRIP);
         for (unsigned i = 0; i < layout.frames; i += step) {
             const double v = SampleAt(data + size_t(i) * layout.frameBytes, bits);
-            if (overload) {
-                const unsigned exceeded = OverloadBits(v, bits);
-                for (int lamp = LampYellow; lamp <= LampRed; ++lamp)
-                    if (exceeded & (1u << lamp)) OverloadHold[channel][lamp] = OverloadHoldFrames;
-            }
+            if (overload) NoteOverload(int(channel), v, bits);
             glVertex2d(i, TraceY(v, channel, layout));
         }
         glEnd();
@@ -133,33 +127,24 @@ void DrawLiveWaveformWithOverload(const SoundFragment* fragment) {
     if (PlotHasArea()) {
         for (unsigned channel = 0; channel < Sound.Channels; ++channel) {
             const double y = LampRowY(channel);
-            const float* hold = OverloadHold[channel];
-            DrawLamp(PixelX(12), y, hold[LampYellow] > 0, 1, 1, 0.1);
-            DrawLamp(PixelX(25), y, hold[LampOrange] > 0, 1, 0.7, 0.1);
-            DrawLamp(PixelX(38), y, hold[LampRed] > 0, 1, 0.1, 0.1);
+            DrawLamp(PixelX(12), y, OverloadLit(int(channel), LampYellow), 1, 1, 0.1);
+            DrawLamp(PixelX(25), y, OverloadLit(int(channel), LampOrange), 1, 0.7, 0.1);
+            DrawLamp(PixelX(38), y, OverloadLit(int(channel), LampRed), 1, 0.1, 0.1);
         }
         glPointSize(1);
     }
     // The lamps stay lit for the frame that set them and the four after it.
-    for (unsigned channel = 0; channel < Sound.Channels; ++channel)
-        for (float& hold : OverloadHold[channel])
-            if (hold > 0) hold -= 1;
+    DecayOverloadHolds(Sound.Channels);
 }
 
 void DrawVuMeter(const SoundFragment* fragment) {
     const BlockLayout layout = LayoutOf(fragment);
-    if (!layout.valid || Sound.FragmentSize == 0) return;
+    if (!layout.valid) return;
     const uint16_t bits = Sound.BitsPerSample;
     for (unsigned channel = 0; channel < Sound.Channels; ++channel) {
-        // Mean square over the block's frames, as sum(v^2) / FragmentSize * k.
-        const uint8_t* data = fragment->Data + channel * layout.sampleBytes;
-        double meanSquare = 0;
-        for (unsigned i = 0; i < layout.frames; ++i) {
-            const double v = SampleAt(data + size_t(i) * layout.frameBytes, bits);
-            meanSquare += v * v / Sound.FragmentSize * layout.frameBytes;
-        }
+        const double rms = BlockRms(fragment->Data, Sound.FragmentSize, Sound.Channels, bits, int(channel));
         int& level = VuLevel[Sound.Channels == 1 ? 0 : 1 + channel];
-        level = VuFall(level, VuTargetLevel(std::sqrt(meanSquare), bits));
+        level = VuFall(level, VuTargetLevel(rms, bits));
         if (!PlotHasArea()) continue;
         const double y = LampRowY(channel);
         for (int i = 0; i < 15; ++i) {
