@@ -1,4 +1,7 @@
 list(APPEND PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/SoundChain.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Narration.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FileIo.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/WavReader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/WavWriter.cpp
 )

@@ -1,0 +1,134 @@
+#include "sound/WavWriter.h"
+
+#include <cstdio>
+
+#include "sound/FileIo.h"
+#include "sound/Narration.h"
+
+namespace {
+
+class FileWavSink : public WavSink {
+public:
+    explicit FileWavSink(FILE* file) : file_(file) {}
+    ~FileWavSink() override {
+        if (file_) std::fclose(file_);
+    }
+    size_t Write(const void* data, size_t n) override { return std::fwrite(data, 1, n, file_); }
+    bool Close() override {
+        // A write error can surface at the flush or only at the close.
+        const bool flushed = std::fflush(file_) == 0 && !std::ferror(file_);
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        return flushed && closed;
+    }
+
+private:
+    FILE* file_;
+};
+
+void PutLe32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
+}
+void PutLe16(uint8_t* p, uint16_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+
+bool WriteAll(WavSink& sink, const void* data, size_t n) { return sink.Write(data, n) == n; }
+bool WriteU32(WavSink& sink, uint32_t v) {
+    uint8_t b[4];
+    PutLe32(b, v);
+    return WriteAll(sink, b, 4);
+}
+
+// The 44-byte header, field by field. Nothing in the record is recomputed:
+// the file says what the sound in memory is.
+bool WriteHeader(WavSink& sink, uint32_t dataBytes, const WaveFormatRecord& info) {
+    uint8_t record[16];
+    PutLe16(record, info.wFormatTag);
+    PutLe16(record + 2, info.nChannels);
+    PutLe32(record + 4, info.nSamplesPerSec);
+    PutLe32(record + 8, info.nAvgBytesPerSec);
+    PutLe16(record + 12, info.nBlockAlign);
+    PutLe16(record + 14, info.wBitsPerSample);
+    bool ok = WriteAll(sink, "RIFF", 4);
+    ok = WriteU32(sink, dataBytes + 36) && ok;
+    ok = WriteAll(sink, "WAVE", 4) && ok;
+    ok = WriteAll(sink, "fmt ", 4) && ok;
+    ok = WriteU32(sink, 16) && ok;
+    ok = WriteAll(sink, record, sizeof record) && ok;
+    ok = WriteAll(sink, "data", 4) && ok;
+    ok = WriteU32(sink, dataBytes) && ok;
+    return ok;
+}
+
+// A write came back short: close what there is and throw the partial file
+// away, keeping the target as it was.
+int FailPartWay(WavSink& sink, const std::wstring& tempPath) {
+    LogLine(L"Не удалось сохранить всю запись!");
+    LogLine(L"Пробуем закрыть файл...");
+    LogLine(sink.Close() ? L"Файл успешно закрыт!" : L"Ошибка при закрытии файла!");
+    RemoveFileUtf16(tempPath);
+    return 0;
+}
+
+}  // namespace
+
+std::unique_ptr<WavSink> OpenWavFileSink(const std::wstring& path) {
+    FILE* file = OpenFileUtf16(path, "wb");
+    if (!file) return nullptr;
+    return std::make_unique<FileWavSink>(file);
+}
+
+std::wstring TemporaryPathFor(const std::wstring& target) { return target + L".saving"; }
+
+int SaveWav(const std::wstring& path, const SoundFragment* head, uint32_t dataBytes, uint32_t fragmentSize,
+            WaveFormatRecord info) {
+    return SaveWavWith(OpenWavFileSink, path, head, dataBytes, fragmentSize, info);
+}
+
+int SaveWavWith(const WavSinkOpener& open, const std::wstring& path, const SoundFragment* head,
+                uint32_t dataBytes, uint32_t fragmentSize, WaveFormatRecord info) {
+    if (!head) {
+        LogLine(L"Ошибка, нет данных для сохранения!");
+        return 0;
+    }
+    const std::wstring tempPath = TemporaryPathFor(path);
+    std::unique_ptr<WavSink> sink = open(tempPath);
+    if (!sink) {
+        LogLine(L"Ошибка, невозможно открыть файл для записи!");
+        return 0;
+    }
+    if (info.nChannels == 0 || info.nChannels > 2) {
+        LogLine(L"Ошибка, WaveInfo.nChannels = 0 или больше 2!");
+        sink->Close();
+        RemoveFileUtf16(tempPath);
+        return 0;
+    }
+
+    if (!WriteHeader(*sink, dataBytes, info)) return FailPartWay(*sink, tempPath);
+
+    // Straight from each fragment's array, one write per fragment.
+    uint32_t remaining = dataBytes;
+    for (const SoundFragment* node = head; node && remaining >= fragmentSize; node = node->Next) {
+        if (!WriteAll(*sink, node->Data, fragmentSize)) return FailPartWay(*sink, tempPath);
+        remaining -= fragmentSize;
+    }
+    LogLine(L" В буфере осталось " + std::to_wstring(remaining) + L" байт");
+
+    if (!sink->Close()) {
+        LogLine(L"Ошибка при закрытии файла!");
+        RemoveFileUtf16(tempPath);
+        return 0;
+    }
+    if (!ReplaceFileUtf16(tempPath, path)) {
+        LogLine(L"Ошибка, не удалось заменить файл сохранённым!");
+        RemoveFileUtf16(tempPath);
+        return 0;
+    }
+    LogLine(L"Файл успешно сохранен!");
+    return 1;
+}
