@@ -5,13 +5,11 @@
 
 #include <cstdint>
 
-extern UINT CaptureDeviceId;  // device index or WAVE_MAPPER
+// The index tables of the combo boxes (BitsForIndex, RateForIndex,
+// ChannelsForIndex, DeviceIdForIndex) with their fallbacks for no selection.
+#include "audio/FormatTables.h"
 
-// Index tables of the combo boxes, with their fallbacks for no selection.
-uint16_t BitsForIndex(LRESULT index);
-uint32_t RateForIndex(LRESULT index);
-uint16_t ChannelsForIndex(LRESULT index);
-UINT DeviceIdForIndex(LRESULT index);
+extern UINT CaptureDeviceId;  // device index or WAVE_MAPPER
 
 // Fills DeviceCombo with the default entry and every capture device (only
 // when 0 < count < 50), logs the count. Window creation only.

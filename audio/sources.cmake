@@ -1,1 +1,11 @@
-# sources of audio/
+# Audio input and output: recording settings, recording engine, playback engine.
+list(APPEND PORTABLE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/FormatTables.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CaptureAppend.cpp
+)
+list(APPEND WIN_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/RecordingSettings.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Recorder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CaptureTiming.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Player.cpp
+)

@@ -1,0 +1,41 @@
+#include "audio/CaptureAppend.h"
+
+#include <cstring>
+#include <new>
+
+#include "app/InterfaceFlags.h"
+#include "sound/SoundChain.h"
+
+bool AppendCapturedFragment(const uint8_t* bytes, uint32_t length) {
+    const uint32_t size = Sound.FragmentSize;
+    SoundFragment* fragment;
+    try {
+        fragment = NewFragment(size);
+    } catch (const std::bad_alloc&) {
+        // Runs on the driver's thread: an exception must not leave it.
+        return false;
+    }
+    if (length > size) length = size;
+    std::memcpy(fragment->Data, bytes, length);
+    if (length < size) {
+        // Every fragment holds exactly FragmentSize bytes; never leave the
+        // tail uninitialised.
+        std::memset(fragment->Data + length, Sound.BitsPerSample == 8 ? 0x80 : 0, size - length);
+    }
+
+    std::lock_guard<std::mutex> chainLock(ChainMutex);
+    const bool first = Sound.Head == nullptr;
+    if (first) {
+        Sound.Head = fragment;
+    } else {
+        Sound.Current->Next = fragment;
+    }
+    Sound.Current = fragment;
+    {
+        std::lock_guard<std::mutex> totalsLock(TotalsMutex);
+        Sound.TotalBytes += size;
+        Sound.TotalMs = BytesToMs(Sound.TotalBytes);
+    }
+    if (first) LiveView = 1;
+    return true;
+}

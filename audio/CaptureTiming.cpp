@@ -1,0 +1,93 @@
+#include "audio/CaptureTiming.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+// Written only by the recording thread before the device opens and after it
+// closes, and by the capture callback (one call at a time) in between.
+struct TimingState {
+    bool Enabled = false;
+    std::wstring Path;
+    double TicksPerUs = 0;
+    uint32_t FragmentSize = 0;
+    double FragmentMs = 0;
+    uint64_t Stored = 0;
+    uint64_t Empty = 0;
+    uint64_t Short = 0;
+    int64_t TotalTicks = 0;
+    int64_t MaxTicks = 0;
+    int64_t FirstStored = 0;
+    int64_t LastStored = 0;
+    int64_t MaxGapTicks = 0;
+};
+TimingState Timing;
+
+}  // namespace
+
+void CaptureTimingBegin(uint32_t fragmentSize, double fragmentMs) {
+    const wchar_t* path = _wgetenv(L"DUDORORI_CAPTURE_TIMING");
+    Timing = TimingState{};
+    if (!path || !*path) return;
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    Timing.Enabled = true;
+    Timing.Path = path;
+    Timing.TicksPerUs = double(frequency.QuadPart) / 1e6;
+    Timing.FragmentSize = fragmentSize;
+    Timing.FragmentMs = fragmentMs;
+}
+
+int64_t CaptureTimingNow() {
+    if (!Timing.Enabled) return 0;
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+void CaptureTimingStored(int64_t entryTicks) {
+    if (!Timing.Enabled) return;
+    const int64_t end = CaptureTimingNow();
+    const int64_t spent = end - entryTicks;
+    Timing.TotalTicks += spent;
+    if (spent > Timing.MaxTicks) Timing.MaxTicks = spent;
+    if (Timing.Stored == 0) {
+        Timing.FirstStored = entryTicks;
+    } else if (entryTicks - Timing.LastStored > Timing.MaxGapTicks) {
+        Timing.MaxGapTicks = entryTicks - Timing.LastStored;
+    }
+    Timing.LastStored = entryTicks;
+    ++Timing.Stored;
+}
+
+void CaptureTimingEmpty() {
+    if (Timing.Enabled) ++Timing.Empty;
+}
+
+void CaptureTimingShort() {
+    if (Timing.Enabled) ++Timing.Short;
+}
+
+void CaptureTimingEnd() {
+    if (!Timing.Enabled) return;
+    FILE* file = _wfopen(Timing.Path.c_str(), L"a");
+    if (!file) return;
+    const double us = Timing.TicksPerUs;
+    const double meanUs = Timing.Stored ? Timing.TotalTicks / us / double(Timing.Stored) : 0;
+    const double maxUs = Timing.MaxTicks / us;
+    const double fragmentUs = Timing.FragmentMs * 1000;
+    const double spanMs = Timing.Stored > 1 ? (Timing.LastStored - Timing.FirstStored) / us / 1000 : 0;
+    std::fprintf(file,
+                 "fragments=%llu fragment_bytes=%u fragment_ms=%.3f callback_mean_us=%.2f "
+                 "callback_max_us=%.2f mean_share=%.6f max_share=%.6f max_gap_ms=%.2f span_ms=%.1f "
+                 "empty=%llu short=%llu\n",
+                 (unsigned long long)Timing.Stored, Timing.FragmentSize, Timing.FragmentMs, meanUs, maxUs,
+                 fragmentUs > 0 ? meanUs / fragmentUs : 0, fragmentUs > 0 ? maxUs / fragmentUs : 0,
+                 Timing.MaxGapTicks / us / 1000, spanMs, (unsigned long long)Timing.Empty,
+                 (unsigned long long)Timing.Short);
+    std::fclose(file);
+}

@@ -1,0 +1,19 @@
+// Optional measurement of the capture callback: when the environment
+// variable DUDORORI_CAPTURE_TIMING names a file, every stored fragment's
+// callback time (entry to re-queue) and the gap between successive stored
+// fragments are accumulated, and one summary line per recording is appended
+// to that file when the recording thread has closed the device.
+#pragma once
+#include <cstdint>
+
+// Recording thread, before the device is opened.
+void CaptureTimingBegin(uint32_t fragmentSize, double fragmentMs);
+// Capture callback: a timestamp taken at entry, and the stored fragment's end.
+int64_t CaptureTimingNow();
+void CaptureTimingStored(int64_t entryTicks);
+// Capture callback: a buffer came back without recorded bytes, or with fewer
+// than a fragment.
+void CaptureTimingEmpty();
+void CaptureTimingShort();
+// Recording thread, after the device is closed (no callback runs any more).
+void CaptureTimingEnd();
