@@ -21,3 +21,19 @@ int VuTargetLevel(double rms, uint16_t bitsPerSample);
 // One frame of the meter's ballistics: rise at once, fall by a tenth of the
 // difference (at least one lamp).
 int VuFall(int current, int target);
+
+// Sets the hold counters of channel (0 mono or left, 1 right) for every
+// threshold the sample value exceeds. Called for each plotted sample.
+void NoteOverload(int channel, double value, uint16_t bitsPerSample);
+// After the lamps of a frame are drawn: every counter above 0 of the drawn
+// channels (1: channel 0; 2: channels 0 and 1) goes down by one.
+void DecayOverloadHolds(int channels);
+// Whether a lamp is lit (its counter above 0).
+bool OverloadLit(int channel, OverloadLamp lamp);
+
+// Root mean square of one channel (0 mono or left, 1 right) of a block of
+// fragmentSize bytes, in sample values (8-bit: byte - 128; 24-bit scaled to
+// [-1, 1)). A trailing part of a frame is ignored. 0 for an unsupported
+// format or an empty block.
+double BlockRms(const uint8_t* data, uint32_t fragmentSize, uint16_t channels, uint16_t bitsPerSample,
+                int channel);

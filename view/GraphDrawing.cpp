@@ -1,0 +1,207 @@
+#include "view/GraphDrawing.h"
+
+#include <windows.h>
+
+#include <GL/gl.h>
+
+#include <limits>
+
+#include "sound/Narration.h"
+#include "sound/SampleCodec.h"
+#include "sound/SoundChain.h"
+#include "view/FrameWalk.h"
+#include "view/PlotCoordinates.h"
+#include "view/SoundGraph.h"
+
+namespace {
+
+// Drawing every frame of a sound longer than 300 s of 44100 Hz 16-bit stereo
+// takes long enough to show the waiting popup.
+constexpr double BusyPopupBytes = 52920000.0;
+
+// Per depth: the values beyond which a sample counts as clipped (the red
+// overload lamp's thresholds), the extent of a clipping mark, and how far a
+// half-height stereo trace is moved up (left) or down (right).
+struct DepthScale {
+    double clipAbove, clipBelow;
+    double markBottom, markTop;
+    double stereoOffset;
+};
+
+const DepthScale* ScaleFor(uint16_t bitsPerSample) {
+    static const DepthScale eight = {126.99, -127.99, -128, 127, 64};
+    static const DepthScale sixteen = {32763, -32764, -32768, 32767, 16383.5};
+    static const DepthScale twentyFour = {0.9999, -0.9999, -1, 1, 0.5};
+    switch (bitsPerSample) {
+    case 8: return &eight;
+    case 16: return &sixteen;
+    case 24: return &twentyFour;
+    default: return nullptr;
+    }
+}
+
+// A sample in the plot's units: 8-bit byte - 128, 16-bit as stored, 24-bit
+// scaled to [-1, 1).
+inline double SampleValue(const uint8_t* p, uint16_t bitsPerSample) {
+    if (bitsPerSample == 8) return DecodeSample8(p);
+    if (bitsPerSample == 16) return DecodeSample16(p);
+    return Sample24ToDouble(p);
+}
+
+inline bool Clipped(double v, const DepthScale& s) { return v > s.clipAbove || v < s.clipBelow; }
+
+struct Color {
+    double r, g, b;
+};
+constexpr Color DetailedMain = {0, 0.55, 0};
+constexpr Color DetailedRight = {0, 0, 0.65};
+constexpr Color FastMain = {0, 0.5, 0};
+constexpr Color FastRight = {0, 0, 0.6};
+constexpr Color ClipMark = {1, 0.2, 0.2};
+
+inline void UseColor(const Color& c) { glColor3d(c.r, c.g, c.b); }
+
+bool DrawableFormat() {
+    return (Sound.Channels == 1 || Sound.Channels == 2) && ScaleFor(Sound.BitsPerSample);
+}
+
+constexpr double Everything = std::numeric_limits<double>::infinity();
+
+// One trace of the detailed graph: a vertex per frame. channel selects the
+// sample inside the frame; y = value x scale + offset.
+void DetailedTrace(int channel, double scale, double offset, const Color& color) {
+    const uint16_t bits = Sound.BitsPerSample;
+    const unsigned sampleBytes = bits / 8;
+    const unsigned frameBytes = sampleBytes * Sound.Channels;
+    UseColor(color);
+    glBegin(GL_LINE_STRIP);
+    ForEachFrame(Sound.Head, Sound.FragmentSize, frameBytes, PlotBounds.xMax,
+                 [&](const uint8_t* frame, uint64_t number) {
+                     const double v = SampleValue(frame + channel * sampleBytes, bits);
+                     glVertex2d(double(number), v * scale + offset);
+                 });
+    glEnd();
+}
+
+void DetailedClipMarks(const DepthScale& s) {
+    const uint16_t bits = Sound.BitsPerSample;
+    const unsigned sampleBytes = bits / 8;
+    const bool stereo = Sound.Channels == 2;
+    UseColor(ClipMark);
+    glBegin(GL_LINES);
+    ForEachFrame(Sound.Head, Sound.FragmentSize, sampleBytes * Sound.Channels, Everything,
+                 [&](const uint8_t* frame, uint64_t number) {
+                     const double x = double(number);
+                     if (!stereo) {
+                         if (Clipped(SampleValue(frame, bits), s)) {
+                             glVertex2d(x, s.markBottom);
+                             glVertex2d(x, s.markTop);
+                         }
+                         return;
+                     }
+                     // Left marks in the upper half, right marks in the lower.
+                     if (Clipped(SampleValue(frame, bits), s)) {
+                         glVertex2d(x, 0);
+                         glVertex2d(x, s.markTop);
+                     }
+                     if (Clipped(SampleValue(frame + sampleBytes, bits), s)) {
+                         glVertex2d(x, s.markBottom);
+                         glVertex2d(x, 0);
+                     }
+                 });
+    glEnd();
+}
+
+// One trace of the fast graph from a column array: a vertical bar per
+// column, joined to the next column where their ranges do not overlap, and
+// the ends of every bar as points so that zero-length bars show.
+void FastTrace(const GraphColumn* columns, double scale, double offset, const Color& color) {
+    const uint32_t n = ColumnCount;
+    const double step = PlotBounds.xMax / n;
+    auto y = [&](double v) { return v * scale + offset; };
+    UseColor(color);
+    glBegin(GL_LINES);
+    for (uint32_t c = 0; c + 1 < n; ++c) {
+        const double x = step * c;
+        const double xNext = step * (c + 1);
+        const GraphColumn& here = columns[c];
+        const GraphColumn& next = columns[c + 1];
+        glVertex2d(x, y(here.min));
+        glVertex2d(x, y(here.max));
+        if (next.min > here.max) {
+            glVertex2d(x, y(here.max));
+            glVertex2d(xNext, y(next.min));
+        } else if (here.min > next.max) {
+            glVertex2d(x, y(here.min));
+            glVertex2d(xNext, y(next.max));
+        }
+    }
+    const double xLast = step * (n - 1);
+    glVertex2d(xLast, y(columns[n - 1].min));
+    glVertex2d(xLast, y(columns[n - 1].max));
+    glEnd();
+
+    glBegin(GL_POINTS);
+    for (uint32_t c = 0; c < n; ++c) {
+        const double x = step * c;
+        glVertex2d(x, y(columns[c].min));
+        glVertex2d(x, y(columns[c].max));
+    }
+    glEnd();
+}
+
+// Clipping marks of the fast graph: a column is marked when its range goes
+// beyond a threshold. from/to are the mark's extent.
+void FastClipMarks(const GraphColumn* columns, const DepthScale& s, double from, double to) {
+    const double step = PlotBounds.xMax / ColumnCount;
+    for (uint32_t c = 0; c < ColumnCount; ++c) {
+        if (columns[c].min < s.clipBelow || columns[c].max > s.clipAbove) {
+            glVertex2d(step * c, from);
+            glVertex2d(step * c, to);
+        }
+    }
+}
+
+}  // namespace
+
+void DrawGraphDetailed(int showClipping) {
+    if (!Sound.Head || !DrawableFormat()) return;
+    const DepthScale& s = *ScaleFor(Sound.BitsPerSample);
+
+    void* popup = nullptr;
+    const bool busy = Sound.TotalBytes > BusyPopupBytes;
+    if (busy) popup = BusyBegin(L"Визуализация графика звука...");
+
+    if (Sound.Channels == 1) {
+        DetailedTrace(0, 1.0, 0.0, DetailedMain);
+    } else {
+        DetailedTrace(0, 0.5, s.stereoOffset, DetailedMain);
+        DetailedTrace(1, 0.5, -s.stereoOffset, DetailedRight);
+    }
+    if (showClipping == 1) DetailedClipMarks(s);
+
+    if (busy) BusyEnd(popup);
+}
+
+void DrawGraphFast(int showClipping) {
+    if (!FastGraphReady || !ColumnsLeft || !ColumnsRight || !DrawableFormat()) return;
+    const DepthScale& s = *ScaleFor(Sound.BitsPerSample);
+
+    if (Sound.Channels == 1) {
+        FastTrace(ColumnsLeft, 1.0, 0.0, FastMain);
+    } else {
+        FastTrace(ColumnsLeft, 0.5, s.stereoOffset, FastMain);
+        FastTrace(ColumnsRight, 0.5, -s.stereoOffset, FastRight);
+    }
+    if (showClipping == 1) {
+        UseColor(ClipMark);
+        glBegin(GL_LINES);
+        if (Sound.Channels == 1) {
+            FastClipMarks(ColumnsLeft, s, s.markBottom, s.markTop);
+        } else {
+            FastClipMarks(ColumnsLeft, s, 0, s.markTop);
+            FastClipMarks(ColumnsRight, s, s.markBottom, 0);
+        }
+        glEnd();
+    }
+}

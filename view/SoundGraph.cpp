@@ -1,0 +1,284 @@
+#include "view/SoundGraph.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <vector>
+
+#include "sound/Narration.h"
+
+#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "16-bit samples are read with the host's byte order, which must be little-endian like the data"
+#endif
+
+GraphColumn* ColumnsLeft = nullptr;
+GraphColumn* ColumnsRight = nullptr;
+bool FastGraphReady = false;
+bool FastGraphMode = true;
+
+namespace {
+
+// A sound shorter than 16 bytes per column gets no envelope: its columns
+// would hold a frame or less and the detailed graph is cheap anyway.
+constexpr double MinimumEnvelopeBytes = 16.0 * ColumnCount;
+// 300 s of 44100 Hz 16-bit stereo: beyond this the work is long enough to
+// show the waiting popup.
+constexpr double BusyPopupBytes = 52920000.0;
+
+// Running extremes of one column, per channel, in the integer sample values
+// (8-bit: byte - 128; 24-bit before scaling). Integers keep the hot loop free
+// of floating point; the conversion at the column's end is exact.
+struct Extremes {
+    int32_t min[2];
+    int32_t max[2];
+};
+
+// 8- and 16-bit samples are plain integers in memory (8-bit with an offset
+// of 128), so a span of frames is a flat array of them. The extremes are
+// gathered in 16-byte vectors of samples (the compiler's vector extension,
+// which becomes packed min/max instructions); a vector holds whole frames,
+// so lane i always belongs to channel i mod channels and the lanes are
+// folded into the channels at the end.
+template <typename Sample, int Channels>
+void ScanFlat(const uint8_t* bytes, size_t frames, Extremes& x) {
+    typedef Sample Vector __attribute__((vector_size(16)));
+    constexpr size_t PerVector = sizeof(Vector) / sizeof(Sample);
+    static_assert(PerVector % Channels == 0, "a vector must hold whole frames");
+    constexpr int32_t Offset = sizeof(Sample) == 1 ? 128 : 0;
+
+    Vector lo0, hi0;
+    for (size_t i = 0; i < PerVector; ++i) {
+        lo0[i] = std::numeric_limits<Sample>::max();
+        hi0[i] = std::numeric_limits<Sample>::min();
+    }
+    // Two pairs of accumulators keep two loads in flight.
+    Vector lo1 = lo0, hi1 = hi0;
+    const size_t count = frames * Channels;
+    size_t n = 0;
+    for (; n + 2 * PerVector <= count; n += 2 * PerVector) {
+        Vector a, b;
+        std::memcpy(&a, bytes + n * sizeof(Sample), sizeof a);
+        std::memcpy(&b, bytes + (n + PerVector) * sizeof(Sample), sizeof b);
+        lo0 = a < lo0 ? a : lo0;
+        hi0 = a > hi0 ? a : hi0;
+        lo1 = b < lo1 ? b : lo1;
+        hi1 = b > hi1 ? b : hi1;
+    }
+    lo0 = lo1 < lo0 ? lo1 : lo0;
+    hi0 = hi1 > hi0 ? hi1 : hi0;
+    // Lanes that saw no sample still hold the type's extremes, which never
+    // win over a real one.
+    for (size_t i = 0; i < PerVector; ++i) {
+        const int c = int(i % Channels);
+        x.min[c] = std::min(x.min[c], int32_t(lo0[i]) - Offset);
+        x.max[c] = std::max(x.max[c], int32_t(hi0[i]) - Offset);
+    }
+    // The few samples after the last pair of vectors.
+    for (; n < count; ++n) {
+        Sample v;
+        std::memcpy(&v, bytes + n * sizeof(Sample), sizeof v);
+        const int c = int(n % Channels);
+        x.min[c] = std::min(x.min[c], int32_t(v) - Offset);
+        x.max[c] = std::max(x.max[c], int32_t(v) - Offset);
+    }
+}
+
+inline int32_t Decode24(const uint8_t* p) {
+    // Place the three bytes in the top of a 32-bit word and shift back
+    // arithmetically: the sign of bit 23 spreads over the top byte.
+    const uint32_t u = (uint32_t(p[0]) << 8) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 24);
+    return int32_t(u) >> 8;
+}
+
+template <int Channels>
+void Scan24(const uint8_t* bytes, size_t frames, Extremes& x) {
+    int32_t lo[2] = {x.min[0], x.min[1]}, hi[2] = {x.max[0], x.max[1]};
+    for (size_t f = 0; f < frames; ++f, bytes += 3 * Channels) {
+        for (int c = 0; c < Channels; ++c) {
+            const int32_t v = Decode24(bytes + 3 * c);
+            lo[c] = v < lo[c] ? v : lo[c];
+            hi[c] = v > hi[c] ? v : hi[c];
+        }
+    }
+    for (int c = 0; c < Channels; ++c) {
+        x.min[c] = lo[c];
+        x.max[c] = hi[c];
+    }
+}
+
+template <int Bits, int Channels>
+struct Format {
+    static constexpr unsigned FrameBytes = Bits / 8 * Channels;
+    static constexpr int ChannelCount = Channels;
+    // Column values are in the drawing's units: 24-bit scaled to [-1, 1).
+    static constexpr double Scale = Bits == 24 ? 1.0 / 8388608.0 : 1.0;
+
+    static void Scan(const uint8_t* bytes, size_t frames, Extremes& x) {
+        if constexpr (Bits == 8) ScanFlat<uint8_t, Channels>(bytes, frames, x);
+        else if constexpr (Bits == 16) ScanFlat<int16_t, Channels>(bytes, frames, x);
+        else Scan24<Channels>(bytes, frames, x);
+    }
+};
+
+// Where the scan stands in the sound: fragment index and offset inside it.
+struct Position {
+    size_t fragment;
+    uint32_t offset;
+};
+
+// Copies one frame that does not end inside the fragment it starts in (a
+// fragment size that is not a whole number of frames, as a WAV file with an
+// odd rate gives) from as many fragments as it touches, and moves past it.
+// The caller has made sure the whole frame lies within the table.
+void GatherFrame(SoundFragment* const* table, uint32_t fragmentSize, unsigned frameBytes, Position& at,
+                 uint8_t* out) {
+    unsigned copied = 0;
+    while (copied < frameBytes) {
+        if (at.offset == fragmentSize) {
+            ++at.fragment;
+            at.offset = 0;
+        }
+        const unsigned take = std::min<unsigned>(frameBytes - copied, fragmentSize - at.offset);
+        std::memcpy(out + copied, table[at.fragment]->Data + at.offset, take);
+        copied += take;
+        at.offset += take;
+    }
+}
+
+// The extremes of `frames` whole frames starting at absolute byte `start`.
+// Frames lie at absolute positions of the byte stream, so with a fragment
+// size that is not a whole number of frames a frame may continue in the next
+// fragment; it is then put together, never read past a fragment's end.
+template <class Fmt>
+void ScanFrames(SoundFragment* const* table, uint32_t fragmentSize, uint64_t start, uint64_t frames, Extremes& x) {
+    constexpr unsigned k = Fmt::FrameBytes;
+    Position at{size_t(start / fragmentSize), uint32_t(start % fragmentSize)};
+    while (frames > 0) {
+        if (at.offset == fragmentSize) {
+            ++at.fragment;
+            at.offset = 0;
+        }
+        const uint64_t whole = std::min<uint64_t>(frames, (fragmentSize - at.offset) / k);
+        if (whole > 0) {
+            Fmt::Scan(table[at.fragment]->Data + at.offset, size_t(whole), x);
+            frames -= whole;
+            at.offset += uint32_t(whole * k);
+        } else {
+            uint8_t frame[k];
+            GatherFrame(table, fragmentSize, k, at, frame);
+            Fmt::Scan(frame, 1, x);
+            --frames;
+        }
+    }
+}
+
+template <class Fmt>
+void FillColumns(SoundFragment* const* table, size_t fragmentCount, uint32_t fragmentSize, double totalBytes) {
+    constexpr unsigned k = Fmt::FrameBytes;
+    GraphColumn* const columns[2] = {ColumnsLeft, ColumnsRight};
+    // Bytes the table really holds; only a sound whose total disagrees with
+    // its chain could ask for more.
+    const uint64_t held = uint64_t(fragmentCount) * fragmentSize;
+
+    uint64_t start = 0;  // first byte of the current column
+    for (uint32_t c = 0; c + 1 < ColumnCount; ++c) {
+        uint64_t last = uint64_t(std::floor(totalBytes / ColumnCount * double(c + 1)));
+        // End on the last byte of a whole frame so that no frame is split
+        // between two columns. 8-bit mono frames are single bytes: the
+        // column stops before its end byte, which opens the next column.
+        uint64_t end;
+        if (k > 1) {
+            last -= (last + 1) % k;
+            end = last + 1;
+        } else {
+            end = last;
+        }
+        const uint64_t stop = std::min(end, held);
+        const uint64_t frames = stop > start ? (stop - start) / k : 0;
+
+        Extremes x{{INT32_MAX, INT32_MAX}, {INT32_MIN, INT32_MIN}};
+        ScanFrames<Fmt>(table, fragmentSize, start, frames, x);
+        for (int ch = 0; ch < Fmt::ChannelCount; ++ch) {
+            if (frames == 0) {
+                // Only possible when the chain holds less than the total:
+                // an empty column is drawn flat rather than off the plot.
+                columns[ch][c] = {0.0, 0.0};
+            } else {
+                columns[ch][c] = {x.min[ch] * Fmt::Scale, x.max[ch] * Fmt::Scale};
+            }
+        }
+        if (end > start) start = end;
+    }
+    // The bytes after the last full column are not read; the last column
+    // stays flat.
+    for (int ch = 0; ch < Fmt::ChannelCount; ++ch) columns[ch][ColumnCount - 1] = {0.0, 0.0};
+}
+
+// Reaches every fragment by index. Returns false when the chain ends before
+// `count` fragments (the total claims more than the chain holds) or the
+// table cannot be allocated.
+bool BuildFragmentTable(SoundFragment* head, size_t count, std::vector<SoundFragment*>& table) {
+    try {
+        table.reserve(std::min<size_t>(count, size_t(1) << 20));
+        for (SoundFragment* f = head; table.size() < count; f = f->Next) {
+            if (!f) return false;
+            table.push_back(f);
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool FillForFormat(SoundFragment* const* table, size_t n, uint32_t fragmentSize, double totalBytes) {
+    const int format = Sound.Channels * 100 + Sound.BitsPerSample;
+    switch (format) {
+    case 108: FillColumns<Format<8, 1>>(table, n, fragmentSize, totalBytes); return true;
+    case 116: FillColumns<Format<16, 1>>(table, n, fragmentSize, totalBytes); return true;
+    case 124: FillColumns<Format<24, 1>>(table, n, fragmentSize, totalBytes); return true;
+    case 208: FillColumns<Format<8, 2>>(table, n, fragmentSize, totalBytes); return true;
+    case 216: FillColumns<Format<16, 2>>(table, n, fragmentSize, totalBytes); return true;
+    case 224: FillColumns<Format<24, 2>>(table, n, fragmentSize, totalBytes); return true;
+    default: return false;
+    }
+}
+
+bool AllocateColumns() {
+    if (!ColumnsLeft) ColumnsLeft = new (std::nothrow) GraphColumn[ColumnCount]();
+    if (!ColumnsRight) ColumnsRight = new (std::nothrow) GraphColumn[ColumnCount]();
+    return ColumnsLeft && ColumnsRight;
+}
+
+}  // namespace
+
+void InitSoundGraph() {
+    AllocateColumns();
+    FastGraphReady = false;
+    FastGraphMode = true;
+}
+
+void PrepareSoundGraph(SoundFragment* head, uint32_t fragmentSize, double totalBytes) {
+    FastGraphReady = false;
+    if (!head || fragmentSize == 0) return;
+    if (totalBytes < MinimumEnvelopeBytes) return;
+    if (!AllocateColumns()) return;
+
+    void* popup = nullptr;
+    const bool busy = totalBytes > BusyPopupBytes;
+    if (busy) popup = BusyBegin(L"Подготовка графика звука...");
+
+    const double rounded = std::round(totalBytes / fragmentSize);
+    std::vector<SoundFragment*> table;
+    bool filled = false;
+    if (rounded >= 1.0 && rounded <= double(SIZE_MAX / sizeof(SoundFragment*)) &&
+        BuildFragmentTable(head, size_t(rounded), table)) {
+        filled = FillForFormat(table.data(), table.size(), fragmentSize, totalBytes);
+    }
+    std::vector<SoundFragment*>().swap(table);
+
+    if (busy) BusyEnd(popup);
+    FastGraphReady = filled;
+}
