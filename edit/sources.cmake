@@ -2,6 +2,7 @@
 # arithmetic is platform-free; the dialog and the commands are Windows only.
 list(APPEND PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/VolumeChange.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/VolumeKernels.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Clipping.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Cutting.cpp
 )

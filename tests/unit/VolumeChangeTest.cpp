@@ -7,6 +7,7 @@
 
 #include "EditFixture.h"
 #include "edit/VolumeChange.h"
+#include "edit/VolumeKernels.h"
 #include "sound/SampleCodec.h"
 
 namespace {
@@ -48,6 +49,44 @@ TEST_F(VolumeChange, SixteenBitMatchesRoundingOfTheDoubleProductForEveryValue) {
             ASSERT_EQ(got[i], expected) << "value " << all[i] << " factor " << factor;
         }
     }
+}
+
+// Each vector loop the processor can run, on every 16-bit value at every
+// slider level, with lengths that leave a tail for the plain loop.
+TEST(Scale16Kernels, EveryVariantRoundsLikeTheDoubleProduct) {
+    struct Variant {
+        const char* name;
+        bool available;
+        Scale16Kernel scale;
+    };
+    const Variant variants[] = {{"generic", true, Scale16Generic},
+                                {"sse2", Scale16Sse2Available(), Scale16Sse2},
+                                {"avx2", Scale16Avx2Available(), Scale16Avx2},
+                                {"avx512", Scale16Avx512Available(), Scale16Avx512}};
+    std::vector<int> all;
+    for (int v = -32768; v <= 32767; ++v) all.push_back(v);
+    all.push_back(-32768);
+    all.push_back(32767);
+    all.push_back(5);  // 65539 samples: not a multiple of any vector width
+    const std::vector<uint8_t> original = Bytes16(all);
+    std::vector<double> factors = {0.5, -0.5, -1.0, 0.0, 65535.5, -65535.5, 1e-300, 3.0000000000000004};
+    for (int p = 10; p <= 400; ++p) factors.push_back(p / 100.0);
+    int ran = 0;
+    for (const Variant& variant : variants) {
+        if (!variant.available) continue;
+        ++ran;
+        for (double factor : factors) {
+            std::vector<uint8_t> bytes = original;
+            variant.scale(bytes.data(), uint32_t(all.size()), factor);
+            for (size_t i = 0; i < all.size(); ++i) {
+                const double r = std::round(all[i] * factor);
+                const int expected = r < -32768 ? -32768 : r > 32767 ? 32767 : int(r);
+                const int got = int16_t(uint16_t(bytes[2 * i] | (bytes[2 * i + 1] << 8)));
+                ASSERT_EQ(got, expected) << variant.name << " value " << all[i] << " factor " << factor;
+            }
+        }
+    }
+    EXPECT_GE(ran, 1);
 }
 
 TEST_F(VolumeChange, EightBitWorksOnTheByteMinus128) {
