@@ -6,3 +6,7 @@ list(APPEND PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/Clipping.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Cutting.cpp
 )
+list(APPEND WIN_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/VolumeDialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/EditCommands.cpp
+)
