@@ -7,8 +7,8 @@
 // the previous sound, its format and totals exactly as they were.
 //
 // After LoadWav returns 1 the caller still has to redo what depends on the
-// sound: plot coordinates, the whole-sound graph, GraphReady, the repaint and
-// the buttons.
+// sound: clear FastGraphReady, set the plot coordinates, prepare the
+// whole-sound graph, set GraphReady, repaint and switch the buttons.
 #pragma once
 #include <cstddef>
 #include <cstdint>
