@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 
 #include <limits>
+#include <vector>
 
 #include "sound/Narration.h"
 #include "sound/SampleCodec.h"
@@ -61,6 +62,53 @@ constexpr Color ClipMark = {1, 0.2, 0.2};
 
 inline void UseColor(const Color& c) { glColor3d(c.r, c.g, c.b); }
 
+// Vertices of one primitive batch, handed to OpenGL in large arrays rather
+// than one call per vertex: the graph has hundreds of thousands of vertices
+// (the detailed one millions), and a call per vertex costs more than the
+// drawing itself, most of all where every call crosses into another layer
+// (Wine). Same primitives, same order, same pixels as glBegin/glVertex.
+class VertexBatch {
+public:
+    explicit VertexBatch(GLenum mode) : mode_(mode) {
+        xy_.reserve(2 * ChunkVertices);
+        glEnableClientState(GL_VERTEX_ARRAY);
+    }
+    ~VertexBatch() {
+        Draw();
+        glDisableClientState(GL_VERTEX_ARRAY);
+    }
+    VertexBatch(const VertexBatch&) = delete;
+    VertexBatch& operator=(const VertexBatch&) = delete;
+
+    void Add(double x, double y) {
+        xy_.push_back(x);
+        xy_.push_back(y);
+        if (xy_.size() >= 2 * ChunkVertices) {
+            Draw();
+            if (mode_ == GL_LINE_STRIP) {
+                // The next piece of the strip starts where this one ended.
+                xy_.push_back(x);
+                xy_.push_back(y);
+            }
+        }
+    }
+
+private:
+    // Even, so that a piece of a GL_LINES batch never splits a segment.
+    static constexpr size_t ChunkVertices = 1 << 16;
+
+    void Draw() {
+        if (xy_.size() >= 2) {
+            glVertexPointer(2, GL_DOUBLE, 0, xy_.data());
+            glDrawArrays(mode_, 0, GLsizei(xy_.size() / 2));
+        }
+        xy_.clear();
+    }
+
+    GLenum mode_;
+    std::vector<GLdouble> xy_;
+};
+
 bool DrawableFormat() {
     return (Sound.Channels == 1 || Sound.Channels == 2) && ScaleFor(Sound.BitsPerSample);
 }
@@ -74,13 +122,12 @@ void DetailedTrace(int channel, double scale, double offset, const Color& color)
     const unsigned sampleBytes = bits / 8;
     const unsigned frameBytes = sampleBytes * Sound.Channels;
     UseColor(color);
-    glBegin(GL_LINE_STRIP);
+    VertexBatch strip(GL_LINE_STRIP);
     ForEachFrame(Sound.Head, Sound.FragmentSize, frameBytes, PlotBounds.xMax,
                  [&](const uint8_t* frame, uint64_t number) {
                      const double v = SampleValue(frame + channel * sampleBytes, bits);
-                     glVertex2d(double(number), v * scale + offset);
+                     strip.Add(double(number), v * scale + offset);
                  });
-    glEnd();
 }
 
 void DetailedClipMarks(const DepthScale& s) {
@@ -88,28 +135,27 @@ void DetailedClipMarks(const DepthScale& s) {
     const unsigned sampleBytes = bits / 8;
     const bool stereo = Sound.Channels == 2;
     UseColor(ClipMark);
-    glBegin(GL_LINES);
+    VertexBatch marks(GL_LINES);
     ForEachFrame(Sound.Head, Sound.FragmentSize, sampleBytes * Sound.Channels, Everything,
                  [&](const uint8_t* frame, uint64_t number) {
                      const double x = double(number);
                      if (!stereo) {
                          if (Clipped(SampleValue(frame, bits), s)) {
-                             glVertex2d(x, s.markBottom);
-                             glVertex2d(x, s.markTop);
+                             marks.Add(x, s.markBottom);
+                             marks.Add(x, s.markTop);
                          }
                          return;
                      }
                      // Left marks in the upper half, right marks in the lower.
                      if (Clipped(SampleValue(frame, bits), s)) {
-                         glVertex2d(x, 0);
-                         glVertex2d(x, s.markTop);
+                         marks.Add(x, 0);
+                         marks.Add(x, s.markTop);
                      }
                      if (Clipped(SampleValue(frame + sampleBytes, bits), s)) {
-                         glVertex2d(x, s.markBottom);
-                         glVertex2d(x, 0);
+                         marks.Add(x, s.markBottom);
+                         marks.Add(x, 0);
                      }
                  });
-    glEnd();
 }
 
 // One trace of the fast graph from a column array: a vertical bar per
@@ -120,44 +166,43 @@ void FastTrace(const GraphColumn* columns, double scale, double offset, const Co
     const double step = PlotBounds.xMax / n;
     auto y = [&](double v) { return v * scale + offset; };
     UseColor(color);
-    glBegin(GL_LINES);
-    for (uint32_t c = 0; c + 1 < n; ++c) {
-        const double x = step * c;
-        const double xNext = step * (c + 1);
-        const GraphColumn& here = columns[c];
-        const GraphColumn& next = columns[c + 1];
-        glVertex2d(x, y(here.min));
-        glVertex2d(x, y(here.max));
-        if (next.min > here.max) {
-            glVertex2d(x, y(here.max));
-            glVertex2d(xNext, y(next.min));
-        } else if (here.min > next.max) {
-            glVertex2d(x, y(here.min));
-            glVertex2d(xNext, y(next.max));
+    {
+        VertexBatch lines(GL_LINES);
+        for (uint32_t c = 0; c + 1 < n; ++c) {
+            const double x = step * c;
+            const double xNext = step * (c + 1);
+            const GraphColumn& here = columns[c];
+            const GraphColumn& next = columns[c + 1];
+            lines.Add(x, y(here.min));
+            lines.Add(x, y(here.max));
+            if (next.min > here.max) {
+                lines.Add(x, y(here.max));
+                lines.Add(xNext, y(next.min));
+            } else if (here.min > next.max) {
+                lines.Add(x, y(here.min));
+                lines.Add(xNext, y(next.max));
+            }
         }
+        const double xLast = step * (n - 1);
+        lines.Add(xLast, y(columns[n - 1].min));
+        lines.Add(xLast, y(columns[n - 1].max));
     }
-    const double xLast = step * (n - 1);
-    glVertex2d(xLast, y(columns[n - 1].min));
-    glVertex2d(xLast, y(columns[n - 1].max));
-    glEnd();
-
-    glBegin(GL_POINTS);
+    VertexBatch points(GL_POINTS);
     for (uint32_t c = 0; c < n; ++c) {
         const double x = step * c;
-        glVertex2d(x, y(columns[c].min));
-        glVertex2d(x, y(columns[c].max));
+        points.Add(x, y(columns[c].min));
+        points.Add(x, y(columns[c].max));
     }
-    glEnd();
 }
 
 // Clipping marks of the fast graph: a column is marked when its range goes
 // beyond a threshold. from/to are the mark's extent.
-void FastClipMarks(const GraphColumn* columns, const DepthScale& s, double from, double to) {
+void FastClipMarks(VertexBatch& marks, const GraphColumn* columns, const DepthScale& s, double from, double to) {
     const double step = PlotBounds.xMax / ColumnCount;
     for (uint32_t c = 0; c < ColumnCount; ++c) {
         if (columns[c].min < s.clipBelow || columns[c].max > s.clipAbove) {
-            glVertex2d(step * c, from);
-            glVertex2d(step * c, to);
+            marks.Add(step * c, from);
+            marks.Add(step * c, to);
         }
     }
 }
@@ -195,13 +240,12 @@ void DrawGraphFast(int showClipping) {
     }
     if (showClipping == 1) {
         UseColor(ClipMark);
-        glBegin(GL_LINES);
+        VertexBatch marks(GL_LINES);
         if (Sound.Channels == 1) {
-            FastClipMarks(ColumnsLeft, s, s.markBottom, s.markTop);
+            FastClipMarks(marks, ColumnsLeft, s, s.markBottom, s.markTop);
         } else {
-            FastClipMarks(ColumnsLeft, s, 0, s.markTop);
-            FastClipMarks(ColumnsRight, s, s.markBottom, 0);
+            FastClipMarks(marks, ColumnsLeft, s, 0, s.markTop);
+            FastClipMarks(marks, ColumnsRight, s, s.markBottom, 0);
         }
-        glEnd();
     }
 }
