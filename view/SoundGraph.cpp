@@ -93,15 +93,29 @@ inline int32_t Decode24(const uint8_t* p) {
     return int32_t(u) >> 8;
 }
 
+// A 24-bit sample read with one 4-byte load; the byte after the sample must
+// belong to the same span (it is the next sample's first byte).
+inline int32_t Decode24Wide(const uint8_t* p) {
+    uint32_t u;
+    std::memcpy(&u, p, 4);
+    return int32_t(u << 8) >> 8;
+}
+
 template <int Channels>
 void Scan24(const uint8_t* bytes, size_t frames, Extremes& x) {
     int32_t lo[2] = {x.min[0], x.min[1]}, hi[2] = {x.max[0], x.max[1]};
-    for (size_t f = 0; f < frames; ++f, bytes += 3 * Channels) {
-        for (int c = 0; c < Channels; ++c) {
-            const int32_t v = Decode24(bytes + 3 * c);
-            lo[c] = v < lo[c] ? v : lo[c];
-            hi[c] = v > hi[c] ? v : hi[c];
+    auto take = [&](int c, int32_t v) {
+        lo[c] = v < lo[c] ? v : lo[c];
+        hi[c] = v > hi[c] ? v : hi[c];
+    };
+    if (frames > 0) {
+        // Every frame but the last is followed by another inside the span,
+        // so its samples can be read with wide loads.
+        const uint8_t* p = bytes;
+        for (size_t f = 0; f + 1 < frames; ++f, p += 3 * Channels) {
+            for (int c = 0; c < Channels; ++c) take(c, Decode24Wide(p + 3 * c));
         }
+        for (int c = 0; c < Channels; ++c) take(c, Decode24(p + 3 * c));
     }
     for (int c = 0; c < Channels; ++c) {
         x.min[c] = lo[c];
