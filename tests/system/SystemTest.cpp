@@ -680,6 +680,7 @@ App::MenuItem App::MenuState(int id) {
   }
   if (answer.state == 0xFFFFFFFFu) return item;
   item.found = true;
+  item.raw = answer.state;
   item.checked = (answer.state & MF_CHECKED) != 0;
   item.grayed = (answer.state & (MF_GRAYED | MF_DISABLED)) != 0;
   return item;
@@ -734,6 +735,29 @@ bool App::ExpectBox(const std::wstring& text, const std::wstring& caption, int b
   EXPECT_EQ(Narrow(caption), Narrow(cap)) << "message box caption";
   bool ok = box.PressAndWaitGone(button, timeoutMs);
   return ok && got == text && cap == caption;
+}
+
+bool App::OpenFile(const std::wstring& path) {
+  if (!PostCommand(IDM_OPEN)) return false;
+  Dialog d = WaitFileDialog();
+  if (!d || !d.Accept(path)) return false;
+  return ExpectBox(L" Файл успешно открыт!", L"Success");
+}
+
+bool App::SaveFileAs(const std::wstring& path) {
+  if (!PostCommand(IDM_SAVE_AS)) return false;
+  Dialog d = WaitFileDialog();
+  if (!d || !d.Accept(path)) return false;
+  Dialog box = WaitMessageBox();
+  if (!box) return false;
+  std::wstring caption = box.Caption();
+  bool ok = box.PressAndWaitGone(IDOK);
+  if (caption != L"Файл успешно сохранён") {
+    ADD_FAILURE() << "saving " << Narrow(path) << " ended with the box \"" << Narrow(caption) << "\"; the log holds:\n"
+                  << LogDump();
+    return false;
+  }
+  return ok;
 }
 
 bool App::Close() { return main_ && PostMessageW(main_, WM_CLOSE, 0, 0); }

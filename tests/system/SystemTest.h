@@ -184,6 +184,7 @@ class App {
     bool found = false;
     bool checked = false;
     bool grayed = false;
+    UINT raw = 0;  // GetMenuState's value (state and type bits, e.g. MFT_RADIOCHECK)
   };
   MenuItem MenuState(int id);
 
@@ -196,6 +197,12 @@ class App {
   bool ExpectBox(const std::wstring& text, const std::wstring& caption, int button = IDOK,
                  DWORD timeoutMs = kWaitMs);
   bool NoDialog() const { return !FindDialog(); }
+
+  // The File menu through the real file dialogs. OpenFile expects the box
+  // " Файл успешно открыт!" and presses OK; SaveFileAs expects the box
+  // captioned "Файл успешно сохранён" and presses OK.
+  bool OpenFile(const std::wstring& path);
+  bool SaveFileAs(const std::wstring& path);
 
   // Ends.
   bool Close();  // posts WM_CLOSE to the main window
