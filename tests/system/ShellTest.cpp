@@ -74,8 +74,12 @@ void ExpectLayout(App& app) {
   }
   for (const auto& c : kControls) {
     RECT r = app.ControlRect(c.id);
-    if (c.width) EXPECT_EQ(c.width, r.right - r.left) << "width of control " << c.id;
-    if (c.height) EXPECT_EQ(c.height, r.bottom - r.top) << "height of control " << c.id;
+    if (c.width) {
+      EXPECT_EQ(c.width, r.right - r.left) << "width of control " << c.id;
+    }
+    if (c.height) {
+      EXPECT_EQ(c.height, r.bottom - r.top) << "height of control " << c.id;
+    }
   }
   // The list box is given 155 pixels; the system trims a list box to a whole
   // number of lines, so only an upper bound and growth beyond the creation
@@ -148,7 +152,9 @@ TEST(Shell, SeventeenControlsWithTheirClassesTextsAndStyles) {
     HWND h = app.Control(c.id);
     ASSERT_NE(nullptr, h) << "no control with ID " << c.id;
     EXPECT_EQ(Narrow(c.cls), Narrow(Lower(app.ControlClass(c.id)))) << "class of control " << c.id;
-    if (c.text) EXPECT_EQ(Narrow(c.text), Narrow(app.Text(c.id))) << "text of control " << c.id;
+    if (c.text) {
+      EXPECT_EQ(Narrow(c.text), Narrow(app.Text(c.id))) << "text of control " << c.id;
+    }
     EXPECT_TRUE(app.Visible(c.id)) << "control " << c.id << " visible";
     EXPECT_EQ(app.Main(), GetParent(h)) << "control " << c.id << " is a child of the main window";
   }
