@@ -28,6 +28,8 @@ stop_started() {
 }
 
 # build_config native|win64|win32: configure (once) and build one build tree.
+# Several scripts may run at once (a developer's system-test beside a full
+# test run): one build at a time per tree.
 build_config() {
   local kind="$1" dir="$BUILD/$1" args=()
   case "$kind" in
@@ -36,11 +38,15 @@ build_config() {
     win32) args=(-DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-i686.cmake") ;;
     *) die "unknown build kind $kind" ;;
   esac
-  if [ ! -f "$dir/CMakeCache.txt" ]; then
-    cmake -S "$REPO" -B "$dir" -DCMAKE_BUILD_TYPE=Release "${args[@]}" >"$BUILD/cmake-$kind.log" 2>&1 \
-      || { cat "$BUILD/cmake-$kind.log" >&2; return 1; }
-  fi
-  cmake --build "$dir" -j"$JOBS"
+  mkdir -p "$BUILD"
+  (
+    flock 9
+    if [ ! -f "$dir/CMakeCache.txt" ]; then
+      cmake -S "$REPO" -B "$dir" -DCMAKE_BUILD_TYPE=Release "${args[@]}" >"$BUILD/cmake-$kind.log" 2>&1 \
+        || { cat "$BUILD/cmake-$kind.log" >&2; exit 1; }
+    fi
+    cmake --build "$dir" -j"$JOBS"
+  ) 9>"$BUILD/.lock-$kind"
 }
 
 # free_display: prints a display number no X server uses.
@@ -115,19 +121,21 @@ write_asoundrc() {
 wine_prefix_template() {
   local tpl="$BUILD/wineprefix-template"
   if [ -f "$tpl/.dudorori-ready" ]; then echo "$tpl"; return 0; fi
-  rm -rf "$tpl" "$tpl.tmp"
   mkdir -p "$BUILD"
-  log "creating the Wine prefix template (once, about 20 s)" >&2
   (
+    flock 9
+    [ -f "$tpl/.dudorori-ready" ] && exit 0
+    rm -rf "$tpl" "$tpl.tmp"
+    log "creating the Wine prefix template (once, about 20 s)" >&2
     export WINEPREFIX="$tpl.tmp" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     unset DISPLAY
     "$WINE64" wineboot -i >/dev/null 2>&1 || true
     "$WINE64" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null 2>&1
     "$WINESERVER" -w
-  )
-  grep -q '"Audio"="alsa"' "$tpl.tmp/user.reg" || die "Wine prefix template: the Audio=alsa key is missing"
-  touch "$tpl.tmp/.dudorori-ready"
-  mv "$tpl.tmp" "$tpl"
+    grep -q '"Audio"="alsa"' "$tpl.tmp/user.reg" || { echo "Wine prefix template: the Audio=alsa key is missing" >&2; exit 1; }
+    touch "$tpl.tmp/.dudorori-ready"
+    mv "$tpl.tmp" "$tpl"
+  ) 9>"$BUILD/.lock-wineprefix" || return 1
   echo "$tpl"
 }
 
