@@ -1,0 +1,368 @@
+// The plot as the user sees it: screenshots of the real program's window
+// (background, outline, controls left visible, sound graph in both drawings
+// with clipping marks, live trace and meters while recording, progress bar
+// and click-to-seek while playing).
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "SystemTest.h"
+
+namespace {
+
+using st::App;
+using st::Shot;
+
+// Plot colours as the screen shows them (OpenGL's float colours rounded to
+// bytes), with a small tolerance for rounding.
+bool Near(int value, int target, int tolerance = 4) { return std::abs(value - target) <= tolerance; }
+bool IsRgb(uint32_t p, int r, int g, int b, int tolerance = 4) {
+    return Near(Shot::R(p), r, tolerance) && Near(Shot::G(p), g, tolerance) && Near(Shot::B(p), b, tolerance);
+}
+bool IsPlotBackground(uint32_t p) { return IsRgb(p, 247, 252, 255, 1); }
+bool IsDark(uint32_t p) { return Shot::R(p) < 70 && Shot::G(p) < 70 && Shot::B(p) < 70; }
+bool IsClipMark(uint32_t p) { return IsRgb(p, 255, 51, 51, 6); }
+// A green trace of any of the drawings (fast 128, detailed 140, live 153).
+bool IsGreenTrace(uint32_t p) { return Shot::R(p) < 30 && Shot::G(p) > 110 && Shot::G(p) < 170 && Shot::B(p) < 30; }
+bool IsFastGreen(uint32_t p) { return IsRgb(p, 0, 128, 0); }
+bool IsDetailedGreen(uint32_t p) { return IsRgb(p, 0, 140, 0); }
+bool IsLiveGreen(uint32_t p) { return IsRgb(p, 0, 153, 0); }
+// The translucent progress bar over the plot background.
+bool IsProgressViolet(uint32_t p) {
+    const int r = Shot::R(p), g = Shot::G(p), b = Shot::B(p);
+    return r > 150 && r < 215 && g > 115 && g < 180 && b > 175 && b < 240 && b > g + 25 && r > g + 20;
+}
+
+// The plot rectangle in client coordinates (origin top-left): 5 pixels from
+// the top, left and right edges, the bottom 325 pixels left to the controls.
+struct PlotArea {
+    int left, top, right, bottom;  // right and bottom exclusive
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+    int MidX() const { return left + Width() / 2; }
+    int MidY() const { return (top + bottom) / 2; }
+    // Client pixel of a point given as fractions of the plot's extents (x
+    // from the left, y from the bottom); the extents fill the plot with a
+    // margin of a five-hundredth of each extent on every side.
+    int PixelX(double fx) const { return left + int((fx + 0.002) / 1.004 * Width()); }
+    int PixelY(double fy) const { return bottom - 1 - int((fy + 0.002) / 1.004 * Height()); }
+};
+PlotArea PlotOf(const App& app) {
+    const RECT c = app.ClientRect();
+    return {5, 5, int(c.right) - 5, int(c.bottom) - 325};
+}
+
+std::vector<uint8_t> Le16(const std::vector<int>& samples) {
+    std::vector<uint8_t> bytes;
+    bytes.reserve(samples.size() * 2);
+    for (int v : samples) {
+        bytes.push_back(uint8_t(v & 0xFF));
+        bytes.push_back(uint8_t((v >> 8) & 0xFF));
+    }
+    return bytes;
+}
+
+// A square wave of `period` frames between -peak and +peak (full scale:
+// -32768 and 32767).
+int Square(uint32_t frame, uint32_t period, int peak) {
+    const bool high = (frame / (period / 2)) % 2 == 0;
+    if (peak >= 32767) return high ? 32767 : -32768;
+    return high ? peak : -peak;
+}
+
+constexpr uint32_t Rate = 44100;
+// 8 s of 16-bit mono is 705,600 bytes: above the 640,000 bytes the envelope
+// (and so the fast drawing) needs.
+constexpr uint32_t GraphFrames = Rate * 8;
+
+// Mono: the first half of the sound at full scale (every frame clipped), the
+// second half at half scale (nothing clipped).
+st::Wav HalfClippedMono() {
+    std::vector<int> samples(GraphFrames);
+    for (uint32_t i = 0; i < GraphFrames; ++i) samples[i] = Square(i, 200, i < GraphFrames / 2 ? 32767 : 16000);
+    st::Wav wav;
+    wav.data = Le16(samples);
+    return wav;
+}
+
+// Stereo: the left channel at half scale, the right one at full scale.
+st::Wav RightClippedStereo() {
+    std::vector<int> samples;
+    samples.reserve(GraphFrames * 2);
+    for (uint32_t i = 0; i < GraphFrames; ++i) {
+        samples.push_back(Square(i, 200, 16000));
+        samples.push_back(Square(i, 200, 32767));
+    }
+    st::Wav wav;
+    wav.channels = 2;
+    wav.data = Le16(samples);
+    return wav;
+}
+
+// Opens the file through File / Open, its dialog and the success box, and
+// checks the whole-sound extents in the log.
+bool OpenSound(App& app, const std::wstring& path, uint32_t frames) {
+    if (!app.OpenFile(path)) return false;
+    const std::wstring extents = L"OpenGL: X(0, " + std::to_wstring(frames) + L")";
+    return app.WaitLog(extents, true) && app.Settle();
+}
+
+// Mouse input reaches the program asynchronously. To know that an earlier
+// click was handled, click the " C " button through the same input queue and
+// wait until the event log it clears is empty.
+bool ClickedThrough(App& app) {
+    const RECT r = app.ControlRect(ID_CLEAR_LOG_BUTTON);
+    if (!app.MouseClick(int(r.left + r.right) / 2, int(r.top + r.bottom) / 2)) return false;
+    return st::WaitUntil([&] { return app.LogCount() == 0; }, "the click on \" C \" to clear the log", 5000) &&
+           app.Settle();
+}
+
+Shot Screenshot(App& app) {
+    if (!app.Repaint()) return Shot();
+    return app.CaptureClient();
+}
+
+// Seconds of the position (the part before " / ") of the time display, or
+// -1 while no position is shown.
+double PositionSeconds(const std::wstring& text) {
+    const size_t slash = text.find(L" / ");
+    if (slash == std::wstring::npos) return -1;
+    double seconds = 0;
+    double part = 0;
+    for (size_t i = 0; i < slash; ++i) {
+        const wchar_t c = text[i];
+        if (c >= L'0' && c <= L'9')
+            part = part * 10 + (c - L'0');
+        else if (c == L':') {
+            seconds = (seconds + part) * 60;
+            part = 0;
+        }
+    }
+    return seconds + part;
+}
+
+// Rightmost column of the plot that holds progress-bar pixels in the rows of
+// the bar (4 pixels above the plot's bottom, 8 pixels wide), or -1.
+int ProgressBarEnd(const Shot& shot, const PlotArea& plot) {
+    for (int x = plot.right - 1; x >= plot.left; --x)
+        if (shot.Count(x, plot.bottom - 9, x + 1, plot.bottom - 1, IsProgressViolet) >= 3) return x;
+    return -1;
+}
+
+}  // namespace
+
+// No sound yet: only the light plot background inside a dark outline, and
+// the controls below stay visible (the frame is not drawn over them).
+TEST(NoSoundView, EmptyPlotShowsBackgroundOutlineAndTheControls) {
+    App app;
+    ASSERT_TRUE(app.Start());
+    const PlotArea plot = PlotOf(app);
+    const Shot shot = Screenshot(app);
+    ASSERT_FALSE(shot.Empty());
+
+    // Inside the outline (a few pixels in from each edge) nothing but the
+    // plot background.
+    const int inner = (plot.Width() - 10) * (plot.bottom - plot.top - 10);
+    EXPECT_EQ(shot.Count(plot.left + 5, plot.top + 5, plot.right - 5, plot.bottom - 5, IsPlotBackground), inner);
+    // The outline: a dark pixel near each of the four edges, and the margin
+    // outside the plot is white.
+    EXPECT_GT(shot.Count(plot.left, plot.MidY(), plot.left + 4, plot.MidY() + 1, IsDark), 0) << "left edge";
+    EXPECT_GT(shot.Count(plot.right - 4, plot.MidY(), plot.right, plot.MidY() + 1, IsDark), 0) << "right edge";
+    EXPECT_GT(shot.Count(plot.MidX(), plot.top, plot.MidX() + 1, plot.top + 4, IsDark), 0) << "top edge";
+    EXPECT_GT(shot.Count(plot.MidX(), plot.bottom - 4, plot.MidX() + 1, plot.bottom, IsDark), 0) << "bottom edge";
+    EXPECT_EQ(shot.At(2, 2) & 0xFFFFFFu, 0xFFFFFFu) << "margin above the plot";
+    EXPECT_EQ(shot.Count(plot.left, plot.top, plot.right, plot.bottom, IsGreenTrace), 0);
+    EXPECT_EQ(shot.Count(plot.left, plot.top, plot.right, plot.bottom, IsClipMark), 0);
+
+    // Buttons, the event log and the time display are drawn by their own
+    // windows: their rectangles hold no plot colour and not just white.
+    for (int id : {ID_RECORD_BUTTON, ID_PLAY_BUTTON, ID_CUT_BUTTON, ID_EVENT_LOG}) {
+        const RECT r = app.ControlRect(id);
+        ASSERT_GT(r.right - r.left, 4) << id;
+        const int x0 = int(r.left) + 2, y0 = int(r.top) + 2, x1 = int(r.right) - 2, y1 = int(r.bottom) - 2;
+        const int all = (x1 - x0) * (y1 - y0);
+        EXPECT_EQ(shot.Count(x0, y0, x1, y1, IsPlotBackground), 0) << "control " << id;
+        EXPECT_LT(shot.Count(x0, y0, x1, y1, [](uint32_t p) { return (p & 0xFFFFFF) == 0xFFFFFF; }), all)
+            << "control " << id << " is plain white";
+        // Text or edges (grey on a disabled button).
+        EXPECT_GT(shot.Count(x0, y0, x1, y1, [](uint32_t p) { return Shot::G(p) < 180; }), 0)
+            << "control " << id << " shows no text or edge";
+    }
+}
+
+// A mono square wave, clipped in its first half only: green trace, red marks
+// over the first half and none over the second; none at all with the marks
+// switched off; the same in the detailed drawing, in its own shade.
+TEST(GraphView, MonoClippingMarksInFastAndDetailedDrawing) {
+    const std::wstring path = st::TestFile(L"half-clipped.wav");
+    ASSERT_TRUE(st::WriteWav(path, HalfClippedMono()));
+    App app;
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(OpenSound(app, path, GraphFrames));
+    const PlotArea plot = PlotOf(app);
+    // Columns clear of the middle, where the loud half meets the quiet one.
+    const int loudEnd = plot.left + plot.Width() * 45 / 100;
+    const int quietStart = plot.left + plot.Width() * 55 / 100;
+
+    struct Drawing {
+        const char* name;
+        int command;
+        bool (*green)(uint32_t);
+    };
+    for (const Drawing& d : {Drawing{"fast", IDM_GRAPH_FAST, IsFastGreen},
+                             Drawing{"detailed", IDM_GRAPH_DETAILED, IsDetailedGreen}}) {
+        SCOPED_TRACE(d.name);
+        ASSERT_TRUE(app.Command(d.command));
+        Shot shot = Screenshot(app);
+        ASSERT_FALSE(shot.Empty());
+        EXPECT_GT(shot.Count(plot.left, plot.top, loudEnd, plot.bottom, IsClipMark), (loudEnd - plot.left) * 20);
+        EXPECT_EQ(shot.Count(quietStart, plot.top, plot.right, plot.bottom, IsClipMark), 0);
+        EXPECT_GT(shot.Count(quietStart, plot.top, plot.right, plot.bottom, d.green), (plot.right - quietStart) * 5);
+        // The other drawing's shade must not appear: the chosen one drew.
+        auto other = d.green == IsFastGreen ? IsDetailedGreen : IsFastGreen;
+        EXPECT_EQ(shot.Count(plot.left, plot.top, plot.right, plot.bottom, other), 0);
+
+        ASSERT_TRUE(app.Command(IDM_SHOW_CLIPPING));  // marks off
+        shot = Screenshot(app);
+        ASSERT_FALSE(shot.Empty());
+        EXPECT_EQ(shot.Count(plot.left, plot.top, plot.right, plot.bottom, IsClipMark), 0);
+        EXPECT_GT(shot.Count(plot.left, plot.top, loudEnd, plot.bottom, d.green), (loudEnd - plot.left) * 5)
+            << "the loud half's trace shows once the marks are gone";
+        ASSERT_TRUE(app.Command(IDM_SHOW_CLIPPING));  // marks on again
+    }
+}
+
+// Stereo with only the right channel clipped: marks only in the lower half,
+// where the right channel is drawn; the left trace shows in the upper half.
+TEST(GraphView, StereoRightChannelClippingMarksOnlyTheLowerHalf) {
+    const std::wstring path = st::TestFile(L"right-clipped.wav");
+    ASSERT_TRUE(st::WriteWav(path, RightClippedStereo()));
+    App app;
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(OpenSound(app, path, GraphFrames));
+    const PlotArea plot = PlotOf(app);
+    for (int command : {IDM_GRAPH_FAST, IDM_GRAPH_DETAILED}) {
+        SCOPED_TRACE(command == IDM_GRAPH_FAST ? "fast" : "detailed");
+        ASSERT_TRUE(app.Command(command));
+        const Shot shot = Screenshot(app);
+        ASSERT_FALSE(shot.Empty());
+        EXPECT_EQ(shot.Count(plot.left, plot.top, plot.right, plot.MidY() - 2, IsClipMark), 0);
+        EXPECT_GT(shot.Count(plot.left, plot.MidY() + 2, plot.right, plot.bottom, IsClipMark), plot.Width() * 20);
+        EXPECT_GT(shot.Count(plot.left, plot.top, plot.right, plot.MidY() - 2, IsGreenTrace), plot.Width() * 5);
+    }
+}
+
+// While playing: the progress bar grows; a click one row above the seek band
+// changes nothing, a click in the middle of the band moves the position to
+// about half of the sound; after playback a click in the band does nothing.
+TEST(PlaybackView, ProgressBarGrowsAndAClickInTheBandSeeks) {
+    const double seconds = 20;
+    st::Wav wav;
+    wav.data = st::Sine16(uint32_t(Rate * seconds), Rate, 441.0);
+    const std::wstring path = st::TestFile(L"sine.wav");
+    ASSERT_TRUE(st::WriteWav(path, wav));
+    App app;
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(OpenSound(app, path, uint32_t(Rate * seconds)));
+    const PlotArea plot = PlotOf(app);
+
+    ASSERT_TRUE(app.Click(ID_PLAY_BUTTON));
+    ASSERT_TRUE(st::WaitUntil([&] { return PositionSeconds(app.Text(ID_TIME_DISPLAY)) >= 1; },
+                              "the playback position to reach 1 s"));
+    Shot shot = Screenshot(app);
+    ASSERT_FALSE(shot.Empty());
+    const int firstEnd = ProgressBarEnd(shot, plot);
+    ASSERT_GT(firstEnd, plot.left) << "no progress bar";
+    EXPECT_GT(shot.Count(plot.left, plot.top, plot.right, plot.bottom, IsLiveGreen), 50) << "no live trace";
+
+    ASSERT_TRUE(st::WaitUntil([&] { return PositionSeconds(app.Text(ID_TIME_DISPLAY)) >= 3; },
+                              "the playback position to reach 3 s"));
+    shot = Screenshot(app);
+    ASSERT_FALSE(shot.Empty());
+    const int laterEnd = ProgressBarEnd(shot, plot);
+    EXPECT_GT(laterEnd, firstEnd + plot.Width() / 20) << "the bar did not grow";
+    EXPECT_LT(laterEnd, plot.left + plot.Width() * 35 / 100);
+
+    // The row just above the band is outside it: a click there at 80 % of
+    // the width must not move the position to 16 s.
+    ASSERT_TRUE(app.MouseClick(plot.left + plot.Width() * 8 / 10, plot.bottom - 20));
+    ASSERT_TRUE(ClickedThrough(app));
+    EXPECT_LT(PositionSeconds(app.Text(ID_TIME_DISPLAY)), 8) << st::Narrow(app.Text(ID_TIME_DISPLAY));
+
+    ASSERT_TRUE(app.MouseClick(plot.MidX(), plot.bottom - 10));
+    EXPECT_TRUE(st::WaitUntil([&] { return PositionSeconds(app.Text(ID_TIME_DISPLAY)) >= 9; },
+                              "the position to jump to the middle", 5000))
+        << st::Narrow(app.Text(ID_TIME_DISPLAY));
+    EXPECT_LE(PositionSeconds(app.Text(ID_TIME_DISPLAY)), 11.5) << st::Narrow(app.Text(ID_TIME_DISPLAY));
+    shot = Screenshot(app);
+    ASSERT_FALSE(shot.Empty());
+    const int seekEnd = ProgressBarEnd(shot, plot);
+    EXPECT_GT(seekEnd, plot.left + plot.Width() * 44 / 100);
+    EXPECT_LT(seekEnd, plot.left + plot.Width() * 62 / 100);
+
+    // Stopped: the band takes no clicks and the graph is back.
+    ASSERT_TRUE(app.Click(ID_STOP_PLAY_BUTTON));
+    ASSERT_TRUE(st::WaitUntil([&] { return PositionSeconds(app.Text(ID_TIME_DISPLAY)) < 0; },
+                              "the position to leave the time display"));
+    ASSERT_TRUE(app.MouseClick(plot.MidX(), plot.bottom - 10));
+    ASSERT_TRUE(ClickedThrough(app));
+    EXPECT_LT(PositionSeconds(app.Text(ID_TIME_DISPLAY)), 0) << st::Narrow(app.Text(ID_TIME_DISPLAY));
+    shot = Screenshot(app);
+    ASSERT_FALSE(shot.Empty());
+    EXPECT_EQ(ProgressBarEnd(shot, plot), -1);
+}
+
+// While recording from the sine source: the live trace, the three overload
+// lamps and the fifteen VU lamps (lit ones from the left, in their colours).
+TEST(CaptureView, LiveTraceAndLampsWhileRecording) {
+    App app;
+    ASSERT_TRUE(app.Start());
+    const PlotArea plot = PlotOf(app);
+    ASSERT_TRUE(app.Click(ID_RECORD_BUTTON));
+    ASSERT_TRUE(st::WaitUntil([&] { return app.Text(ID_TIME_DISPLAY).find(L"0:01") != std::wstring::npos; },
+                              "one second of recording"));
+    const Shot shot = Screenshot(app);
+    ASSERT_TRUE(app.Click(ID_STOP_RECORD_BUTTON));
+    ASSERT_FALSE(shot.Empty());
+
+    EXPECT_GT(shot.Count(plot.left, plot.top, plot.right, plot.bottom, IsLiveGreen), plot.Width() / 2)
+        << "no live trace";
+    // Lamp row 15 pixels below the top of the plot.
+    const int row = plot.PixelY((plot.Height() - 15.0) / plot.Height());
+    const double w = plot.Width();
+    auto isGrey = [](uint32_t p) { return IsRgb(p, 77, 77, 77); };
+    // Overload lamps 12, 25 and 38 pixels from the left: a dark rim around a
+    // grey or lit face.
+    const struct {
+        int offset;
+        int r, g, b;
+    } overload[] = {{12, 255, 255, 26}, {25, 255, 179, 26}, {38, 255, 26, 26}};
+    for (const auto& lamp : overload) {
+        const int x = plot.PixelX(lamp.offset / w);
+        const uint32_t face = shot.At(x, row);
+        EXPECT_TRUE(isGrey(face) || IsRgb(face, lamp.r, lamp.g, lamp.b))
+            << "overload lamp at " << lamp.offset << " has colour " << std::hex << face;
+        EXPECT_TRUE(IsDark(shot.At(x - 6, row))) << "rim of lamp " << lamp.offset;
+        EXPECT_TRUE(IsDark(shot.At(x, row - 6))) << "rim of lamp " << lamp.offset;
+    }
+    // VU lamps 12 pixels apart, the last 12 pixels from the right edge: lit
+    // ones first, then grey ones.
+    bool seenGrey = false;
+    int lit = 0;
+    for (int i = 0; i < 15; ++i) {
+        const int x = plot.PixelX((w - (15 - i) * 12) / w);
+        const uint32_t face = shot.At(x, row);
+        EXPECT_TRUE(IsDark(shot.At(x + 6, row))) << "rim of VU lamp " << i;
+        if (isGrey(face)) {
+            seenGrey = true;
+            continue;
+        }
+        EXPECT_FALSE(seenGrey) << "lit VU lamp " << i << " after a grey one";
+        const bool colour = i <= 8    ? IsRgb(face, 26, 242, 26)
+                            : i <= 11 ? IsRgb(face, 255, 255, 51)
+                                      : IsRgb(face, 255, 128, 51);
+        EXPECT_TRUE(colour) << "VU lamp " << i << " has colour " << std::hex << face;
+        ++lit;
+    }
+    EXPECT_GT(lit, 0) << "the sine source lights no VU lamp";
+}
