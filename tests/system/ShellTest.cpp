@@ -370,6 +370,40 @@ TEST(Shell, ClearLogButtonClearsButWithCtrlSwitchesTheGraphModeInstead) {
   ExpectMark(app, IDM_GRAPH_DETAILED, true, false);
 }
 
+TEST(Shell, GraphModeItemsAndCtrlClearLogFollowWhetherAReducedGraphExists) {
+  App app;
+  ASSERT_TRUE(app.Start());
+  // 8 s of 16-bit mono: more than the 640000 bytes a reduced graph needs.
+  ASSERT_TRUE(app.OpenFile(WriteSound(L"eight_seconds.wav", 8000)));
+  ExpectMark(app, IDM_GRAPH_FAST, true, false);
+  std::vector<std::wstring> log = app.Log();
+  {
+    st::CtrlHeld ctrl(app);
+    ASSERT_TRUE(ctrl.ok);
+    ASSERT_TRUE(app.Click(ID_CLEAR_LOG_BUTTON));
+    ExpectMark(app, IDM_GRAPH_FAST, false, false);
+    ExpectMark(app, IDM_GRAPH_DETAILED, true, false);
+    ASSERT_TRUE(app.Click(ID_CLEAR_LOG_BUTTON));
+    ExpectMark(app, IDM_GRAPH_FAST, true, false);
+    ExpectMark(app, IDM_GRAPH_DETAILED, false, false);
+  }
+  EXPECT_EQ(log, app.Log());
+  ASSERT_TRUE(app.Command(IDM_GRAPH_DETAILED));
+  ExpectMark(app, IDM_GRAPH_FAST, false, false);
+  ExpectMark(app, IDM_GRAPH_DETAILED, true, false);
+  ASSERT_TRUE(app.Command(IDM_GRAPH_FAST));
+  ExpectMark(app, IDM_GRAPH_FAST, true, false);
+  ExpectMark(app, IDM_GRAPH_DETAILED, false, false);
+  ASSERT_TRUE(app.Command(IDM_GRAPH_FAST));
+  ExpectMark(app, IDM_GRAPH_FAST, true, false);
+
+  // 2 s is too short for a reduced graph: the fast graph cannot be chosen.
+  ASSERT_TRUE(app.OpenFile(WriteSound(L"two_seconds.wav", 2000)));
+  ASSERT_TRUE(app.Command(IDM_GRAPH_FAST));
+  ExpectMark(app, IDM_GRAPH_FAST, false, false);
+  ExpectMark(app, IDM_GRAPH_DETAILED, true, false);
+}
+
 // ---- guards of the commands that need a sound ----------------------------
 
 TEST(Shell, PlayWithoutSoundIsRefused) {
