@@ -32,6 +32,8 @@ public:
     // thread of its own; false with the wave API's code in Result() when the
     // device cannot be opened or started.
     bool Start() {
+        data_.clear();
+        bytes_ = 0;
         result_ = waveInOpen(&device_, WAVE_MAPPER, &format_, 0, 0, CALLBACK_NULL);
         if (result_ != MMSYSERR_NOERROR) return false;
         for (Buffer& b : buffers_) {
