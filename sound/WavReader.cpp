@@ -161,6 +161,10 @@ int LoadWav(const std::wstring& path) {
         LogLine(Separator);
         return 0;
     }
+    // After the header every read is a whole fragment straight into its
+    // array; a stream buffer in between would only add a copy and split each
+    // read in two.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     FileWavInput input(file);
     return LoadWavFrom(input);
 }

@@ -80,6 +80,9 @@ int FailPartWay(WavSink& sink, const std::wstring& tempPath) {
 std::unique_ptr<WavSink> OpenWavFileSink(const std::wstring& path) {
     FILE* file = OpenFileUtf16(path, "wb");
     if (!file) return nullptr;
+    // Fragments are written whole from their arrays; a stream buffer would
+    // only copy them once more and split each write in two.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     return std::make_unique<FileWavSink>(file);
 }
 
