@@ -75,10 +75,11 @@ void CALLBACK CaptureCallback(HWAVEIN device, UINT message, DWORD_PTR, DWORD_PTR
         if (header.dwBytesRecorded < Sound.FragmentSize) CaptureTimingShort();
         AppendCapturedFragment(reinterpret_cast<const uint8_t*>(header.lpData),
                                CaptureCopyLength(Sound.FragmentSize, header.dwBufferLength));
+        const int64_t linked = CaptureTimingNow();
         header.dwBytesRecorded = 0;
         waveInAddBuffer(device, &header, sizeof(WAVEHDR));
         NextCaptureBuffer = 1 - index;
-        CaptureTimingStored(entry);
+        CaptureTimingStored(entry, linked);
     }
     RequestRepaint();
 }

@@ -303,3 +303,29 @@ TEST_F(PlaybackTest, OneFragmentSoundIsRefused) {
     EXPECT_FALSE(app.Enabled(ID_PAUSE_BUTTON));
     EXPECT_FALSE(app.Enabled(ID_STOP_PLAY_BUTTON));
 }
+
+// Without an output device the open fails: the failure is logged and shown,
+// and Record and Play are usable again (nothing else would bring them back
+// short of a new load).
+TEST(NoSoundPlayback, OpenFailureIsReportedAndLeavesTheProgramUsable) {
+    App app;
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(Load(app, ToneSound(4), L"tones.wav"));
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        ASSERT_TRUE(app.PostCommand(ID_PLAY_BUTTON));
+        Dialog box = app.WaitMessageBox();
+        ASSERT_TRUE(box);
+        const std::string text = Narrow(box.MessageText());
+        EXPECT_EQ(text.rfind("Не откр. устр. воспр., ошибка - ", 0), 0u) << text;
+        EXPECT_EQ(Narrow(box.Caption()), "Ошибка");
+        EXPECT_TRUE(app.LogContains(box.MessageText())) << app.LogDump();
+        ASSERT_TRUE(box.PressAndWaitGone(IDOK));
+        ASSERT_TRUE(app.Settle());
+        EXPECT_TRUE(app.Enabled(ID_RECORD_BUTTON));
+        EXPECT_TRUE(app.Enabled(ID_PLAY_BUTTON));
+        EXPECT_FALSE(app.Enabled(ID_STOP_RECORD_BUTTON));
+        EXPECT_FALSE(app.Enabled(ID_PAUSE_BUTTON));
+        EXPECT_FALSE(app.Enabled(ID_STOP_PLAY_BUTTON));
+    }
+}
