@@ -14,7 +14,14 @@
 //    t lie within one of each other), so |p - t| >= 0.5 decides the rounding
 //    exactly as std::round does.
 inline int32_t ScaleRoundSaturate(int32_t value, double factor, int32_t lo, int32_t hi) {
+#if defined(__FLT_EVAL_METHOD__) && __FLT_EVAL_METHOD__ != 0
+    // x87 arithmetic keeps more bits than a double; storing the product
+    // rounds it to the double every other build rounds.
+    volatile double stored = double(value) * factor;
+    double p = stored;
+#else
     double p = double(value) * factor;
+#endif
     const double below = double(lo) - 2.0;
     const double above = double(hi) + 2.0;
     p = p < below ? below : p;
