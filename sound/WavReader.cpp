@@ -88,6 +88,7 @@ struct PendingChain {
         head = tail = nullptr;
         return h;
     }
+    void Free() { FreeChain(Release()); }
 };
 
 SoundFragment* AllocateFragment(uint32_t size) {
@@ -237,7 +238,11 @@ int LoadWavFrom(WavInput& input) {
     const uint32_t fragmentSize =
         ComputeFragmentSize(format.nChannels, format.nSamplesPerSec, format.wBitsPerSample);
     PendingChain chain;
-    switch (ReadData(input, declared, fragmentSize, SilenceByte(format.wBitsPerSample), chain)) {
+    const DataOutcome outcome = ReadData(input, declared, fragmentSize, SilenceByte(format.wBitsPerSample), chain);
+    // A refused chain goes before anything is logged: when memory ran out,
+    // even the log line needs some of it back.
+    if (outcome != DataOutcome::Loaded) chain.Free();
+    switch (outcome) {
     case DataOutcome::TooFewBytes:
         return Refuse(input, L" Ошибка! Размер блока данных < 100!");
     case DataOutcome::NoMemory:

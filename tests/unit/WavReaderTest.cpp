@@ -5,6 +5,12 @@
 #include <string>
 #include <vector>
 
+#ifdef __linux__
+#include <sys/resource.h>
+
+#include <fstream>
+#endif
+
 #include "WavFileBuilder.h"
 #include "WavTestSupport.h"
 #include "sound/WavReader.h"
@@ -196,8 +202,8 @@ TEST_F(WavReader, FmtChunkWithExtensionSizeIsSkippedAndLogsZero) {
     Bytes file = wavbuild::Start(f, 18, {22, 0});  // cbSize 22 in the file, never read
     file.Id("data").U32(44100).Pattern(44100);
     ASSERT_EQ(Load(file), 1);
-    EXPECT_EQ(Sound.PlaybackFormat.cbSize, 0);
-    EXPECT_EQ(Sound.CaptureFormat.cbSize, 0);
+    EXPECT_EQ(int(Sound.PlaybackFormat.cbSize), 0);
+    EXPECT_EQ(int(Sound.CaptureFormat.cbSize), 0);
     EXPECT_EQ(SoundBytes(), Expected(44100, 44100, 0));
     auto expected = SuccessLines(f, 18);
     expected.push_back(L"Длительность записи - 0 мин. 0 сек.");
@@ -388,5 +394,64 @@ TEST_F(WavReader, PathThatCannotBeOpenedIsShownCutTo80Characters) {
     EXPECT_EQ(LoadWav(shortPath), 0);
     EXPECT_EQ(log.lines.at(2), L" \"" + shortPath + L"\"");
 }
+
+#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+long long VirtualSizeBytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmSize:", 0) == 0) return std::stoll(line.substr(7)) * 1024;
+    return -1;
+}
+
+// A header followed by as many data bytes as are asked for, made up on the
+// fly: a sound far larger than memory without holding it anywhere.
+class EndlessInput : public WavInput {
+public:
+    explicit EndlessInput(std::vector<uint8_t> header) : header_(std::move(header)) {}
+    size_t Read(void* dst, size_t n) override {
+        uint8_t* out = static_cast<uint8_t*>(dst);
+        size_t done = 0;
+        for (; done < n && at_ < header_.size(); ++done) out[done] = header_[at_++];
+        std::memset(out + done, 0x11, n - done);
+        return n;
+    }
+    void Skip(uint32_t n) override { at_ += n; }
+
+private:
+    std::vector<uint8_t> header_;
+    size_t at_ = 0;
+};
+
+// Loads four gigabytes with little address space left; exits 0 when the load
+// was refused for want of memory with the old sound kept.
+void LoadWithScarceMemory() {
+    Format f;
+    f.channels = 2;
+    Bytes header = wavbuild::Start(f);
+    header.Id("data").U32(0xFFFFFFFFu);
+    EndlessInput input(header.data);
+    InstallPreviousSound();
+    const SoundSnapshot kept = SoundSnapshot::Take();
+    LogCapture childLog;
+    childLog.lines.reserve(64);
+    const long long now = VirtualSizeBytes();
+    rlimit limit{rlim_t(now + (24 << 20)), rlim_t(now + (24 << 20))};
+    if (now < 0 || setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(2);
+    const int result = LoadWavFrom(input);
+    const bool refused = result == 0 && childLog.lines.size() >= 2 &&
+                         childLog.lines[childLog.lines.size() - 2] == L" Ошибка, не хватает памяти для звука!";
+    const bool unchanged = Sound.Head == kept.head && Sound.FragmentSize == kept.fragmentSize &&
+                           Sound.TotalBytes == kept.totalBytes && Sound.Current == kept.current &&
+                           CountFragments(Sound.Head) == int(kept.fragments.size());
+    std::_Exit(refused && unchanged ? 0 : 1);
+}
+
+// Address-space limits do not mix with the sanitizers' shadow memory, so this
+// runs in plain builds only.
+TEST_F(WavReader, RunningOutOfMemoryRefusesAndKeepsTheOldSound) {
+    EXPECT_EXIT(LoadWithScarceMemory(), ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 }  // namespace
