@@ -151,6 +151,26 @@ int ProgressBarEnd(const Shot& shot, const PlotArea& plot) {
 
 }  // namespace
 
+// The empty plot: only the light background inside a dark outline at the
+// plot's edges, white around it.
+void ExpectEmptyPlot(const Shot& shot, const PlotArea& plot) {
+    // Inside the outline (a few pixels in from each edge) nothing but the
+    // plot background.
+    const int inner = (plot.Width() - 10) * (plot.Height() - 10);
+    EXPECT_EQ(shot.Count(plot.left + 5, plot.top + 5, plot.right - 5, plot.bottom - 5, IsPlotBackground), inner);
+    // The outline: a dark pixel near each of the four edges.
+    EXPECT_GT(shot.Count(plot.left, plot.MidY(), plot.left + 4, plot.MidY() + 1, IsDark), 0) << "left edge";
+    EXPECT_GT(shot.Count(plot.right - 4, plot.MidY(), plot.right, plot.MidY() + 1, IsDark), 0) << "right edge";
+    EXPECT_GT(shot.Count(plot.MidX(), plot.top, plot.MidX() + 1, plot.top + 4, IsDark), 0) << "top edge";
+    EXPECT_GT(shot.Count(plot.MidX(), plot.bottom - 4, plot.MidX() + 1, plot.bottom, IsDark), 0) << "bottom edge";
+    // White margins beside and just below the plot.
+    const auto white = [](uint32_t p) { return (p & 0xFFFFFFu) == 0xFFFFFFu; };
+    EXPECT_EQ(shot.Count(0, 0, plot.right + 5, 3, white), (plot.right + 5) * 3) << "margin above the plot";
+    EXPECT_EQ(shot.Count(0, plot.top, 3, plot.bottom, white), 3 * plot.Height()) << "margin left of the plot";
+    EXPECT_EQ(shot.Count(plot.right + 2, plot.top, plot.right + 5, plot.bottom, white), 3 * plot.Height())
+        << "margin right of the plot";
+}
+
 // No sound yet: only the light plot background inside a dark outline, and
 // the controls below stay visible (the frame is not drawn over them).
 TEST(NoSoundView, EmptyPlotShowsBackgroundOutlineAndTheControls) {
@@ -159,20 +179,7 @@ TEST(NoSoundView, EmptyPlotShowsBackgroundOutlineAndTheControls) {
     const PlotArea plot = PlotOf(app);
     const Shot shot = Screenshot(app);
     ASSERT_FALSE(shot.Empty());
-
-    // Inside the outline (a few pixels in from each edge) nothing but the
-    // plot background.
-    const int inner = (plot.Width() - 10) * (plot.bottom - plot.top - 10);
-    EXPECT_EQ(shot.Count(plot.left + 5, plot.top + 5, plot.right - 5, plot.bottom - 5, IsPlotBackground), inner);
-    // The outline: a dark pixel near each of the four edges, and the margin
-    // outside the plot is white.
-    EXPECT_GT(shot.Count(plot.left, plot.MidY(), plot.left + 4, plot.MidY() + 1, IsDark), 0) << "left edge";
-    EXPECT_GT(shot.Count(plot.right - 4, plot.MidY(), plot.right, plot.MidY() + 1, IsDark), 0) << "right edge";
-    EXPECT_GT(shot.Count(plot.MidX(), plot.top, plot.MidX() + 1, plot.top + 4, IsDark), 0) << "top edge";
-    EXPECT_GT(shot.Count(plot.MidX(), plot.bottom - 4, plot.MidX() + 1, plot.bottom, IsDark), 0) << "bottom edge";
-    EXPECT_EQ(shot.At(2, 2) & 0xFFFFFFu, 0xFFFFFFu) << "margin above the plot";
-    EXPECT_EQ(shot.Count(plot.left, plot.top, plot.right, plot.bottom, IsGreenTrace), 0);
-    EXPECT_EQ(shot.Count(plot.left, plot.top, plot.right, plot.bottom, IsClipMark), 0);
+    ExpectEmptyPlot(shot, plot);
 
     // Buttons, the event log and the time display are drawn by their own
     // windows: their rectangles hold no plot colour and not just white.
@@ -188,6 +195,33 @@ TEST(NoSoundView, EmptyPlotShowsBackgroundOutlineAndTheControls) {
         EXPECT_GT(shot.Count(x0, y0, x1, y1, [](uint32_t p) { return Shot::G(p) < 180; }), 0)
             << "control " << id << " shows no text or edge";
     }
+}
+
+// The drawing surface follows the window: after a resize the plot fills the
+// new width and height, and after the window was minimised (an empty client
+// area) and restored it is drawn again.
+TEST(NoSoundView, PlotFollowsResizeAndSurvivesMinimising) {
+    App app;
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(app.Resize(900, 650));
+    PlotArea plot = PlotOf(app);
+    ASSERT_GT(plot.right, 780) << "the client area did not grow";
+    Shot shot = Screenshot(app);
+    ASSERT_FALSE(shot.Empty());
+    ExpectEmptyPlot(shot, plot);
+
+    ShowWindow(app.Main(), SW_MINIMIZE);
+    ASSERT_TRUE(st::WaitUntil([&] { return IsIconic(app.Main()) != FALSE; }, "the window to be minimised"));
+    ASSERT_TRUE(app.Settle());
+    ASSERT_TRUE(app.Sync());
+    ShowWindow(app.Main(), SW_RESTORE);
+    ASSERT_TRUE(st::WaitUntil([&] { return !IsIconic(app.Main()); }, "the window to be restored"));
+    ASSERT_TRUE(app.Settle());
+    ASSERT_TRUE(app.Running());
+    plot = PlotOf(app);
+    shot = Screenshot(app);
+    ASSERT_FALSE(shot.Empty());
+    ExpectEmptyPlot(shot, plot);
 }
 
 // A mono square wave, clipped in its first half only: green trace, red marks
@@ -312,27 +346,13 @@ TEST(PlaybackView, ProgressBarGrowsAndAClickInTheBandSeeks) {
     EXPECT_EQ(ProgressBarEnd(shot, plot), -1);
 }
 
-// While recording from the sine source: the live trace, the three overload
-// lamps and the fifteen VU lamps (lit ones from the left, in their colours).
-TEST(CaptureView, LiveTraceAndLampsWhileRecording) {
-    App app;
-    ASSERT_TRUE(app.Start());
-    const PlotArea plot = PlotOf(app);
-    ASSERT_TRUE(app.Click(ID_RECORD_BUTTON));
-    ASSERT_TRUE(st::WaitUntil([&] { return app.Text(ID_TIME_DISPLAY).find(L"0:01") != std::wstring::npos; },
-                              "one second of recording"));
-    const Shot shot = Screenshot(app);
-    ASSERT_TRUE(app.Click(ID_STOP_RECORD_BUTTON));
-    ASSERT_FALSE(shot.Empty());
-
-    EXPECT_GT(shot.Count(plot.left, plot.top, plot.right, plot.bottom, IsLiveGreen), plot.Width() / 2)
-        << "no live trace";
-    // Lamp row 15 pixels below the top of the plot.
-    const int row = plot.PixelY((plot.Height() - 15.0) / plot.Height());
+// The lamps of one channel's row: three overload lamps 12, 25 and 38 pixels
+// from the left (dark rim, grey or lit face) and fifteen VU lamps 12 pixels
+// apart ending 12 pixels from the right (lit ones first, in their colours).
+// Returns the number of lit VU lamps.
+int ExpectLampRow(const Shot& shot, const PlotArea& plot, int row) {
     const double w = plot.Width();
     auto isGrey = [](uint32_t p) { return IsRgb(p, 77, 77, 77); };
-    // Overload lamps 12, 25 and 38 pixels from the left: a dark rim around a
-    // grey or lit face.
     const struct {
         int offset;
         int r, g, b;
@@ -345,8 +365,6 @@ TEST(CaptureView, LiveTraceAndLampsWhileRecording) {
         EXPECT_TRUE(IsDark(shot.At(x - 6, row))) << "rim of lamp " << lamp.offset;
         EXPECT_TRUE(IsDark(shot.At(x, row - 6))) << "rim of lamp " << lamp.offset;
     }
-    // VU lamps 12 pixels apart, the last 12 pixels from the right edge: lit
-    // ones first, then grey ones.
     bool seenGrey = false;
     int lit = 0;
     for (int i = 0; i < 15; ++i) {
@@ -364,5 +382,56 @@ TEST(CaptureView, LiveTraceAndLampsWhileRecording) {
         EXPECT_TRUE(colour) << "VU lamp " << i << " has colour " << std::hex << face;
         ++lit;
     }
-    EXPECT_GT(lit, 0) << "the sine source lights no VU lamp";
+    return lit;
+}
+
+// Records about a second from the sine source and returns a screenshot
+// taken while recording.
+Shot ShotWhileRecording(App& app) {
+    if (!app.Click(ID_RECORD_BUTTON)) return Shot();
+    const bool second = st::WaitUntil(
+        [&] { return app.Text(ID_TIME_DISPLAY).find(L"0:01") != std::wstring::npos; }, "one second of recording");
+    const Shot shot = second ? Screenshot(app) : Shot();
+    app.Click(ID_STOP_RECORD_BUTTON);
+    return shot;
+}
+
+bool IsLiveBlue(uint32_t p) { return IsRgb(p, 0, 0, 179); }
+
+// While recording from the sine source (mono): the live trace, the three
+// overload lamps and the fifteen VU lamps 15 pixels below the top.
+TEST(CaptureView, LiveTraceAndLampsWhileRecordingMono) {
+    App app;
+    ASSERT_TRUE(app.Start());
+    const PlotArea plot = PlotOf(app);
+    const Shot shot = ShotWhileRecording(app);
+    ASSERT_FALSE(shot.Empty());
+    EXPECT_GT(shot.Count(plot.left, plot.top, plot.right, plot.bottom, IsLiveGreen), plot.Width() / 2)
+        << "no live trace";
+    EXPECT_EQ(shot.Count(plot.left, plot.top, plot.right, plot.bottom, IsLiveBlue), 0);
+    EXPECT_GT(ExpectLampRow(shot, plot, plot.PixelY((plot.Height() - 15.0) / plot.Height())), 0)
+        << "the sine source lights no VU lamp";
+    // No second row of lamps for a mono sound.
+    const int secondRow = plot.PixelY((plot.Height() / 2.0 - 15.0) / plot.Height());
+    EXPECT_FALSE(IsDark(shot.At(plot.PixelX(12.0 / plot.Width()) - 6, secondRow)));
+}
+
+// Stereo: left trace green in the upper half, right trace blue in the lower
+// half, and a row of lamps per channel (the right one 15 pixels below the
+// middle).
+TEST(CaptureView, LiveTracesAndLampsWhileRecordingStereo) {
+    App app;
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(app.SetComboSel(ID_CHANNELS_COMBO, 1));
+    const PlotArea plot = PlotOf(app);
+    const Shot shot = ShotWhileRecording(app);
+    ASSERT_FALSE(shot.Empty());
+    EXPECT_GT(shot.Count(plot.left, plot.top, plot.right, plot.MidY(), IsLiveGreen), plot.Width() / 2);
+    EXPECT_EQ(shot.Count(plot.left, plot.MidY() + 1, plot.right, plot.bottom, IsLiveGreen), 0);
+    EXPECT_GT(shot.Count(plot.left, plot.MidY(), plot.right, plot.bottom, IsLiveBlue), plot.Width() / 2);
+    EXPECT_EQ(shot.Count(plot.left, plot.top, plot.right, plot.MidY() - 1, IsLiveBlue), 0);
+    const int left = ExpectLampRow(shot, plot, plot.PixelY((plot.Height() - 15.0) / plot.Height()));
+    const int right = ExpectLampRow(shot, plot, plot.PixelY((plot.Height() / 2.0 - 15.0) / plot.Height()));
+    EXPECT_GT(left, 0);
+    EXPECT_GT(right, 0);
 }
