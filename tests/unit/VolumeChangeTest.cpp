@@ -121,6 +121,46 @@ TEST_F(VolumeChange, TwentyFourBitDecodesPackedSamplesAndSaturates) {
     EXPECT_EQ(DecodeSample24(doubled.head()->Data + 3), 8388607);
 }
 
+// Every 8-bit byte and a spread of 24-bit values (the extremes, values next
+// to them and pseudo-random ones) at every slider level, against std::round
+// of the double product and the saturation of each depth.
+TEST_F(VolumeChange, EightAndTwentyFourBitMatchRoundingOfTheDoubleProduct) {
+    std::vector<uint8_t> bytes8;
+    for (int b = 0; b < 256; ++b) bytes8.push_back(uint8_t(b));
+    std::vector<int32_t> values24 = {-8388608, -8388607, -4194304, -4194303, -1, 0, 1, 4194303, 4194304, 8388606, 8388607};
+    uint32_t x = 12345;
+    for (int i = 0; i < 3000; ++i) {
+        x = x * 1103515245u + 12345u;
+        values24.push_back(int32_t(x >> 8) - 8388608);
+    }
+    std::vector<uint8_t> bytes24(values24.size() * 3);
+    for (size_t i = 0; i < values24.size(); ++i) EncodeSample24(&bytes24[3 * i], values24[i]);
+
+    TestChain chain8({bytes8});
+    TestChain chain24({bytes24});
+    for (int position = 10; position <= 400; ++position) {
+        if (position == 100) continue;
+        const double factor = position / 100.0;
+        SetFormat(1, 8);
+        std::memcpy(chain8.head()->Data, bytes8.data(), bytes8.size());
+        ASSERT_TRUE(ChangeVolume(chain8.head(), uint32_t(bytes8.size()), factor));
+        for (int b = 0; b < 256; ++b) {
+            const double r = std::round((b - 128) * factor);
+            const int expected = r < -128 ? 0 : r > 127 ? 255 : int(r) + 128;
+            ASSERT_EQ(chain8.head()->Data[b], expected) << "byte " << b << " factor " << factor;
+        }
+        SetFormat(1, 24);
+        std::memcpy(chain24.head()->Data, bytes24.data(), bytes24.size());
+        ASSERT_TRUE(ChangeVolume(chain24.head(), uint32_t(bytes24.size()), factor));
+        for (size_t i = 0; i < values24.size(); ++i) {
+            const double r = std::round(values24[i] * factor);
+            const int32_t expected = r < -8388608 ? -8388608 : r > 8388607 ? 8388607 : int32_t(r);
+            ASSERT_EQ(DecodeSample24(chain24.head()->Data + 3 * i), expected)
+                << "value " << values24[i] << " factor " << factor;
+        }
+    }
+}
+
 TEST_F(VolumeChange, BothStereoChannelsAreScaledAlike) {
     SetFormat(2, 16);
     TestChain chain({Bytes16({1000, 1000, -1000, 2000, 30000, -30000})});
