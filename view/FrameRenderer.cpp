@@ -127,7 +127,11 @@ void RenderFrame(HDC paintDc) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glDisable(GL_SCISSOR_TEST);
 
-        if (Sound.PlayedBytes != 0) {
+        // A playback shows its live block from the moment it starts: before the
+        // first buffer comes back PlayedBytes is still 0 while the coordinates
+        // are already those of one fragment, and drawing the whole-sound graph
+        // squeezed into them would both look wrong and hold up the refills.
+        if (Sound.PlayedBytes != 0 || PlaybackInProgress()) {
             content = "playback";
             DrawLiveBlock(Sound.Current);
             DrawProgressBar();

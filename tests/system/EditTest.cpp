@@ -442,21 +442,21 @@ TEST(NoSoundEditCut, RefusesRangesThatHoldNoWholeFragment) {
 
 // ---- guards ------------------------------------------------------------------
 
-// Whether a message box shows an icon: an icon static among its children
-// that holds an icon (the box keeps the static even when it has none).
+// One child of a message box: marks `found` when it is an icon static that
+// holds an icon (the box keeps the static even when it has none).
+BOOL CALLBACK NoteIconChild(HWND child, LPARAM found) {
+    wchar_t cls[32] = {};
+    GetClassNameW(child, cls, 32);
+    if (lstrcmpiW(cls, L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+        Ask(child, STM_GETICON) != 0)
+        *reinterpret_cast<bool*>(found) = true;
+    return TRUE;
+}
+
+// Whether a message box shows an icon.
 bool ShowsIcon(HWND box) {
     bool found = false;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM found) -> BOOL {
-            wchar_t cls[32] = {};
-            GetClassNameW(child, cls, 32);
-            if (lstrcmpiW(cls, L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
-                Ask(child, STM_GETICON) != 0)
-                *reinterpret_cast<bool*>(found) = true;
-            return TRUE;
-        },
-        LPARAM(&found));
+    EnumChildWindows(box, NoteIconChild, LPARAM(&found));
     return found;
 }
 
