@@ -82,13 +82,3 @@ void BM_Baseline_PrepareSoundGraph(benchmark::State& state) {
 BENCHMARK(BM_Baseline_PrepareSoundGraph)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-// The benchmarks binary is put together from every bench/*.cpp; a weak main
-// gives way to any other definition while making a single file runnable.
-__attribute__((weak)) int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
