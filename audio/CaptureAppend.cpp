@@ -6,14 +6,14 @@
 #include "app/InterfaceFlags.h"
 #include "sound/SoundChain.h"
 
-bool AppendCapturedFragment(const uint8_t* bytes, uint32_t length) {
+SoundFragment* CopyCapturedBuffer(const uint8_t* bytes, uint32_t length) {
     const uint32_t size = Sound.FragmentSize;
     SoundFragment* fragment;
     try {
         fragment = NewFragment(size);
     } catch (const std::bad_alloc&) {
         // Runs on the driver's thread: an exception must not leave it.
-        return false;
+        return nullptr;
     }
     if (length > size) length = size;
     std::memcpy(fragment->Data, bytes, length);
@@ -22,7 +22,10 @@ bool AppendCapturedFragment(const uint8_t* bytes, uint32_t length) {
         // tail uninitialised.
         std::memset(fragment->Data + length, Sound.BitsPerSample == 8 ? 0x80 : 0, size - length);
     }
+    return fragment;
+}
 
+void LinkCapturedFragment(SoundFragment* fragment) {
     std::lock_guard<std::mutex> chainLock(ChainMutex);
     const bool first = Sound.Head == nullptr;
     if (first) {
@@ -33,9 +36,15 @@ bool AppendCapturedFragment(const uint8_t* bytes, uint32_t length) {
     Sound.Current = fragment;
     {
         std::lock_guard<std::mutex> totalsLock(TotalsMutex);
-        Sound.TotalBytes += size;
+        Sound.TotalBytes += Sound.FragmentSize;
         Sound.TotalMs = BytesToMs(Sound.TotalBytes);
     }
     if (first) LiveView = 1;
+}
+
+bool AppendCapturedFragment(const uint8_t* bytes, uint32_t length) {
+    SoundFragment* fragment = CopyCapturedBuffer(bytes, length);
+    if (!fragment) return false;
+    LinkCapturedFragment(fragment);
     return true;
 }

@@ -11,3 +11,10 @@
 // the copy happen before any lock is taken. False, with nothing changed, when
 // memory for the fragment cannot be obtained.
 bool AppendCapturedFragment(const uint8_t* bytes, uint32_t length);
+
+// The two halves of AppendCapturedFragment, for the callback that times them
+// apart. CopyCapturedBuffer takes no lock and returns null when memory
+// cannot be obtained; LinkCapturedFragment takes the fragment over.
+struct SoundFragment;
+SoundFragment* CopyCapturedBuffer(const uint8_t* bytes, uint32_t length);
+void LinkCapturedFragment(SoundFragment* fragment);

@@ -21,6 +21,7 @@ struct TimingState {
     uint64_t Short = 0;
     int64_t TotalTicks = 0;
     int64_t MaxTicks = 0;
+    int64_t MaxCopyTicks = 0;
     int64_t TotalLinkTicks = 0;
     int64_t MaxLinkTicks = 0;
     int64_t MaxRequeueTicks = 0;
@@ -52,13 +53,14 @@ int64_t CaptureTimingNow() {
     return now.QuadPart;
 }
 
-void CaptureTimingStored(int64_t entryTicks, int64_t linkedTicks) {
+void CaptureTimingStored(int64_t entryTicks, int64_t copiedTicks, int64_t linkedTicks) {
     if (!Timing.Enabled) return;
     const int64_t end = CaptureTimingNow();
     const int64_t spent = end - entryTicks;
     Timing.TotalTicks += spent;
     if (spent > Timing.MaxTicks) Timing.MaxTicks = spent;
-    const int64_t linking = linkedTicks - entryTicks;
+    if (copiedTicks - entryTicks > Timing.MaxCopyTicks) Timing.MaxCopyTicks = copiedTicks - entryTicks;
+    const int64_t linking = linkedTicks - copiedTicks;
     Timing.TotalLinkTicks += linking;
     if (linking > Timing.MaxLinkTicks) Timing.MaxLinkTicks = linking;
     if (end - linkedTicks > Timing.MaxRequeueTicks) Timing.MaxRequeueTicks = end - linkedTicks;
@@ -90,11 +92,11 @@ void CaptureTimingEnd() {
     const double spanMs = Timing.Stored > 1 ? (Timing.LastStored - Timing.FirstStored) / us / 1000 : 0;
     std::fprintf(file,
                  "fragments=%llu fragment_bytes=%u fragment_ms=%.3f callback_mean_us=%.2f "
-                 "callback_max_us=%.2f mean_share=%.6f max_share=%.6f link_mean_us=%.2f link_max_us=%.2f "
+                 "callback_max_us=%.2f mean_share=%.6f max_share=%.6f copy_max_us=%.2f link_mean_us=%.2f link_max_us=%.2f "
                  "requeue_max_us=%.2f max_gap_ms=%.2f span_ms=%.1f empty=%llu short=%llu\n",
                  (unsigned long long)Timing.Stored, Timing.FragmentSize, Timing.FragmentMs, meanUs, maxUs,
                  fragmentUs > 0 ? meanUs / fragmentUs : 0, fragmentUs > 0 ? maxUs / fragmentUs : 0,
-                 Timing.Stored ? Timing.TotalLinkTicks / us / double(Timing.Stored) : 0, Timing.MaxLinkTicks / us,
+                 Timing.MaxCopyTicks / us, Timing.Stored ? Timing.TotalLinkTicks / us / double(Timing.Stored) : 0, Timing.MaxLinkTicks / us,
                  Timing.MaxRequeueTicks / us, Timing.MaxGapTicks / us / 1000, spanMs, (unsigned long long)Timing.Empty,
                  (unsigned long long)Timing.Short);
     std::fclose(file);

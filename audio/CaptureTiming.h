@@ -8,11 +8,11 @@
 
 // Recording thread, before the device is opened.
 void CaptureTimingBegin(uint32_t fragmentSize, double fragmentMs);
-// Capture callback: timestamps taken at entry and once the fragment is linked
-// (the wait for the chain's lock included), then the end after the buffer
-// went back to the driver.
+// Capture callback: timestamps taken at entry, once the buffer is copied into
+// a new fragment, once that is linked (the wait for the chain's lock
+// included); the end is taken after the buffer went back to the driver.
 int64_t CaptureTimingNow();
-void CaptureTimingStored(int64_t entryTicks, int64_t linkedTicks);
+void CaptureTimingStored(int64_t entryTicks, int64_t copiedTicks, int64_t linkedTicks);
 // Capture callback: a buffer came back without recorded bytes, or with fewer
 // than a fragment.
 void CaptureTimingEmpty();

@@ -73,13 +73,15 @@ void CALLBACK CaptureCallback(HWAVEIN device, UINT message, DWORD_PTR, DWORD_PTR
             return;
         }
         if (header.dwBytesRecorded < Sound.FragmentSize) CaptureTimingShort();
-        AppendCapturedFragment(reinterpret_cast<const uint8_t*>(header.lpData),
-                               CaptureCopyLength(Sound.FragmentSize, header.dwBufferLength));
+        SoundFragment* fragment = CopyCapturedBuffer(reinterpret_cast<const uint8_t*>(header.lpData),
+                                                     CaptureCopyLength(Sound.FragmentSize, header.dwBufferLength));
+        const int64_t copied = CaptureTimingNow();
+        if (fragment) LinkCapturedFragment(fragment);
         const int64_t linked = CaptureTimingNow();
         header.dwBytesRecorded = 0;
         waveInAddBuffer(device, &header, sizeof(WAVEHDR));
         NextCaptureBuffer = 1 - index;
-        CaptureTimingStored(entry, linked);
+        CaptureTimingStored(entry, copied, linked);
     }
     RequestRepaint();
 }
