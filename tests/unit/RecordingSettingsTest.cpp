@@ -47,13 +47,13 @@ TEST(RecordingFormat, DefaultSelectionsGive16Bit44100Mono) {
     EXPECT_EQ(f.BitsPerSample, 16);
     EXPECT_EQ(f.SamplesPerSec, 44100u);
     EXPECT_EQ(f.Channels, 1);
-    EXPECT_EQ(f.Format.wFormatTag, 1);
-    EXPECT_EQ(f.Format.nChannels, 1);
-    EXPECT_EQ(f.Format.nSamplesPerSec, 44100u);
-    EXPECT_EQ(f.Format.wBitsPerSample, 16);
-    EXPECT_EQ(f.Format.nBlockAlign, 2);
-    EXPECT_EQ(f.Format.nAvgBytesPerSec, 88200u);
-    EXPECT_EQ(f.Format.cbSize, 0);
+    EXPECT_EQ(+f.Format.wFormatTag, 1);
+    EXPECT_EQ(+f.Format.nChannels, 1);
+    EXPECT_EQ(+f.Format.nSamplesPerSec, 44100u);
+    EXPECT_EQ(+f.Format.wBitsPerSample, 16);
+    EXPECT_EQ(+f.Format.nBlockAlign, 2);
+    EXPECT_EQ(+f.Format.nAvgBytesPerSec, 88200u);
+    EXPECT_EQ(+f.Format.cbSize, 0);
     EXPECT_EQ(f.FragmentSize, 4410u);
 }
 
@@ -66,9 +66,9 @@ TEST(RecordingFormat, RatesWithoutWholeFramesPerFragmentAreRoundedUp) {
 TEST(RecordingFormat, HighestRateStereo24Bit) {
     const RecordingFormat f = RecordingFormatFor(2, 6, 1);
     EXPECT_EQ(f.FragmentSize, 57600u);
-    EXPECT_EQ(f.Format.nAvgBytesPerSec, 1152000u);
-    EXPECT_EQ(f.Format.nBlockAlign, 6);
-    EXPECT_EQ(f.Format.nChannels, 2);
+    EXPECT_EQ(+f.Format.nAvgBytesPerSec, 1152000u);
+    EXPECT_EQ(+f.Format.nBlockAlign, 6);
+    EXPECT_EQ(+f.Format.nChannels, 2);
 }
 
 TEST(RecordingFormat, NoSelectionFallsBackTo16Bit8000Mono) {
@@ -76,7 +76,7 @@ TEST(RecordingFormat, NoSelectionFallsBackTo16Bit8000Mono) {
     EXPECT_EQ(f.BitsPerSample, 16);
     EXPECT_EQ(f.SamplesPerSec, 8000u);
     EXPECT_EQ(f.Channels, 1);
-    EXPECT_EQ(f.Format.nAvgBytesPerSec, 16000u);
+    EXPECT_EQ(+f.Format.nAvgBytesPerSec, 16000u);
     EXPECT_EQ(f.FragmentSize, 800u);
 }
 
@@ -97,8 +97,8 @@ TEST(RecordingFormat, EveryOfferedCombinationGivesWholeFramesOfAbout50Ms) {
                                                 << f.Channels << " ch");
                 EXPECT_EQ(f.FragmentSize, sizes[rate][channels * 3 + bits]);
                 EXPECT_EQ(f.FragmentSize % f.Format.nBlockAlign, 0u);
-                EXPECT_EQ(f.Format.nBlockAlign, f.BitsPerSample / 8 * f.Channels);
-                EXPECT_EQ(f.Format.nAvgBytesPerSec, f.Format.nBlockAlign * f.SamplesPerSec);
+                EXPECT_EQ(+f.Format.nBlockAlign, f.BitsPerSample / 8 * f.Channels);
+                EXPECT_EQ(+f.Format.nAvgBytesPerSec, f.Format.nBlockAlign * f.SamplesPerSec);
                 const double ms = BytesToMsFor(f.FragmentSize, f.SamplesPerSec, f.BitsPerSample, f.Channels);
                 EXPECT_NEAR(ms, 50.0, 0.1);
             }
