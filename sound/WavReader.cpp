@@ -235,8 +235,14 @@ int LoadWavFrom(WavInput& input) {
     if (!ReadU32(input, &declared) || declared < MinDataBytes)
         return Refuse(input, L" Ошибка! Размер блока данных < 100!");
 
-    const uint32_t fragmentSize =
-        ComputeFragmentSize(format.nChannels, format.nSamplesPerSec, format.wBitsPerSample);
+    // Each fragment becomes one playback buffer, and a device buffer has to
+    // hold whole frames: at a rate that is not a multiple of 20 Hz (8010 Hz
+    // 16-bit mono gives 801 bytes) every second buffer would start in the
+    // middle of a sample and play as noise. So the size is rounded down to
+    // whole frames; at every rate the recorder offers it already is one.
+    const uint32_t frameBytes = uint32_t(format.wBitsPerSample / 8) * format.nChannels;
+    uint32_t fragmentSize = ComputeFragmentSize(format.nChannels, format.nSamplesPerSec, format.wBitsPerSample);
+    if (frameBytes > 1) fragmentSize -= fragmentSize % frameBytes;
     PendingChain chain;
     const DataOutcome outcome = ReadData(input, declared, fragmentSize, SilenceByte(format.wBitsPerSample), chain);
     // A refused chain goes before anything is logged: when memory ran out,

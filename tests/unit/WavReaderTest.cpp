@@ -240,7 +240,8 @@ TEST_F(WavReader, FragmentSizeFollowsTheFileFormat) {
         uint32_t rate;
         uint16_t bits;
         uint32_t fragment;
-    } cases[] = {{1, 11025, 8, 552}, {2, 22050, 16, 4412}, {2, 22050, 24, 6618}, {1, 8010, 16, 801}};
+    } cases[] = {{1, 11025, 8, 552}, {2, 22050, 16, 4412}, {2, 22050, 24, 6618}, {1, 8010, 16, 800},
+                   {2, 8010, 24, 2400}};
     for (const Case& c : cases) {
         InstallPreviousSound();
         Format f;
