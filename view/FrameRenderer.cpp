@@ -87,6 +87,51 @@ void DrawProgressBar() {
     glLineWidth(1);
 }
 
+// What a drawing of the whole-sound graph depends on. A detailed hour takes
+// tens of seconds under a software renderer and every repaint asks for it
+// again (a box closed over the window, the window uncovered); while none of
+// this has changed the framebuffer still holds that frame, which is then
+// presented again as it is.
+struct GraphFrameKey {
+    bool fast;
+    int showClipping;
+    int clientWidth, clientHeight;
+    PlotRectangle rect;
+    PlotExtents bounds;
+    const SoundFragment* head;
+    double totalBytes;
+    uint32_t fragmentSize;
+    uint16_t channels, bits;
+    uint32_t generation;
+    unsigned surface;
+
+    bool operator==(const GraphFrameKey& o) const {
+        return fast == o.fast && showClipping == o.showClipping && clientWidth == o.clientWidth &&
+               clientHeight == o.clientHeight && rect.x == o.rect.x && rect.y == o.rect.y &&
+               rect.width == o.rect.width && rect.height == o.rect.height && bounds.xMin == o.bounds.xMin &&
+               bounds.xMax == o.bounds.xMax && bounds.yMin == o.bounds.yMin && bounds.yMax == o.bounds.yMax &&
+               head == o.head && totalBytes == o.totalBytes && fragmentSize == o.fragmentSize &&
+               channels == o.channels && bits == o.bits && generation == o.generation && surface == o.surface;
+    }
+};
+
+bool graphFrameHeld = false;
+GraphFrameKey heldGraphFrame{};
+
+bool PlaybackShown() { return Sound.PlayedBytes != 0 || PlaybackInProgress(); }
+bool GraphShown() { return !PlaybackShown() && LiveView == 0 && GraphReady != 0; }
+
+GraphFrameKey CurrentGraphFrame() {
+    return {FastGraphMode && FastGraphReady, ShowClipping, ClientWidth, ClientHeight, PlotRect, PlotBounds,
+            Sound.Head, Sound.TotalBytes, Sound.FragmentSize, Sound.Channels, Sound.BitsPerSample,
+            GraphGeneration, GlSurfaceGeneration()};
+}
+
+// Only a framebuffer object is sure to keep its pixels between frames.
+bool HeldFrameStillCurrent() {
+    return graphFrameHeld && GlSurfaceUsesFramebuffer() && GraphShown() && heldGraphFrame == CurrentGraphFrame();
+}
+
 void DrawOutline() {
     const PlotExtents& b = PlotBounds;
     glLineWidth(1);
@@ -104,8 +149,10 @@ void DrawOutline() {
 void PaintMainWindow(HWND window) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
-    glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
+    if (!HeldFrameStillCurrent()) {
+        glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
     double totalMs;
     {
         std::lock_guard<std::mutex> lock(TotalsMutex);
@@ -119,7 +166,9 @@ void PaintMainWindow(HWND window) {
 void RenderFrame(HDC paintDc) {
     FrameTimer timer;
     const char* content = "empty";
-    if (GlSurfaceHasPixels()) {
+    if (HeldFrameStillCurrent()) {
+        content = "held";
+    } else if (GlSurfaceHasPixels()) {
         const PlotRectangle r = PlotRect;
         glClearColor(0.97f, 0.99f, 1.0f, 1.0f);
         glScissor(r.x, r.y, r.width > 0 ? r.width : 0, r.height > 0 ? r.height : 0);
@@ -131,7 +180,7 @@ void RenderFrame(HDC paintDc) {
         // first buffer comes back PlayedBytes is still 0 while the coordinates
         // are already those of one fragment, and drawing the whole-sound graph
         // squeezed into them would both look wrong and hold up the refills.
-        if (Sound.PlayedBytes != 0 || PlaybackInProgress()) {
+        if (PlaybackShown()) {
             content = "playback";
             DrawLiveBlock(Sound.Current);
             DrawProgressBar();
@@ -149,6 +198,8 @@ void RenderFrame(HDC paintDc) {
             }
         }
         DrawOutline();
+        graphFrameHeld = GraphShown();
+        if (graphFrameHeld) heldGraphFrame = CurrentGraphFrame();
     }
     timer.Presenting();
     PresentFrame(paintDc);

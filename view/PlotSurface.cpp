@@ -60,6 +60,8 @@ FramebufferApi fbo;
 bool useFramebuffer = false;  // false: draw into the helper's back buffer
 GLuint framebuffer = 0;
 GLuint colorBuffer = 0;
+// Grows whenever the drawing storage may have been replaced (resize).
+unsigned surfaceGeneration = 0;
 int surfaceWidth = 0;  // the client area the surface stands for
 int surfaceHeight = 0;
 std::vector<uint32_t> readBack;  // one frame, bottom-up BGRA
@@ -224,6 +226,7 @@ void CreateGlSurface(HWND window) {
 }
 
 void ResizeGlSurface(int width, int height) {
+    ++surfaceGeneration;
     if (width < 0) width = 0;
     if (height < 0) height = 0;
     surfaceWidth = width;
@@ -253,6 +256,8 @@ bool SetupPlotCoordinates(const SoundFragment* head) {
 bool GlSurfaceHasPixels() { return surfaceWidth > 0 && surfaceHeight > 0; }
 
 bool GlSurfaceUsesFramebuffer() { return useFramebuffer; }
+
+unsigned GlSurfaceGeneration() { return surfaceGeneration; }
 
 void PresentFrame(HDC paintDc) {
     if (!GlSurfaceHasPixels() || !paintDc) return;

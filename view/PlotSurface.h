@@ -21,6 +21,9 @@ bool GlSurfaceHasPixels();
 // True when frames go to an offscreen framebuffer object, false when they
 // fall back to the hidden helper window's back buffer.
 bool GlSurfaceUsesFramebuffer();
+// Changes whenever the surface storage may have been replaced, that is its
+// pixels lost.
+unsigned GlSurfaceGeneration();
 
 // The helper window's device context and the rendering context, current on
 // the window thread for the life of the process.

@@ -17,6 +17,7 @@
 GraphColumn* ColumnsLeft = nullptr;
 GraphColumn* ColumnsRight = nullptr;
 bool FastGraphReady = false;
+uint32_t GraphGeneration = 0;
 bool FastGraphMode = true;
 
 namespace {
@@ -276,6 +277,7 @@ void InitSoundGraph() {
 
 void PrepareSoundGraph(SoundFragment* head, uint32_t fragmentSize, double totalBytes) {
     FastGraphReady = false;
+    ++GraphGeneration;
     if (!head || fragmentSize == 0) return;
     if (totalBytes < MinimumEnvelopeBytes) return;
     if (!AllocateColumns()) return;
