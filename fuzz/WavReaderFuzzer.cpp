@@ -86,7 +86,10 @@ void CheckLoaded(const uint8_t* data, size_t size) {
 
     const uint16_t channels = Le16(data + 22), bits = Le16(data + 34);
     const uint32_t rate = Le32(data + 24);
-    const uint32_t fragment = ComputeFragmentSize(channels, rate, bits);
+    // Fragments hold whole frames: the 50 ms size rounded down to them.
+    const uint32_t frameBytes = uint32_t(bits / 8) * channels;
+    uint32_t fragment = ComputeFragmentSize(channels, rate, bits);
+    if (frameBytes > 1) fragment -= fragment % frameBytes;
     CHECK(Sound.FragmentSize == fragment);
     CHECK(Sound.Channels == channels && Sound.SamplesPerSec == rate && Sound.BitsPerSample == bits);
     CHECK(std::memcmp(&Sound.PlaybackFormat, data + 20, 16) == 0 && Sound.PlaybackFormat.cbSize == 0);
