@@ -8,13 +8,9 @@
 
 SoundFragment* CopyCapturedBuffer(const uint8_t* bytes, uint32_t length) {
     const uint32_t size = Sound.FragmentSize;
-    SoundFragment* fragment;
-    try {
-        fragment = NewFragment(size);
-    } catch (const std::bad_alloc&) {
-        // Runs on the driver's thread: an exception must not leave it.
-        return nullptr;
-    }
+    // Runs on the driver's thread: the allocation never throws.
+    SoundFragment* fragment = AllocateFragment(size);
+    if (!fragment) return nullptr;
     if (length > size) length = size;
     std::memcpy(fragment->Data, bytes, length);
     if (length < size) {

@@ -26,7 +26,7 @@ SoundFragment* HourOfSound() {
         SoundFragment* first = nullptr;
         SoundFragment* prev = nullptr;
         for (uint32_t i = 0; i < HourFragments; ++i) {
-            SoundFragment* f = NewFragment(StereoFragmentSize);
+            SoundFragment* f = AllocateFragment(StereoFragmentSize);
             // A quiet sine-like pattern with noise: most samples survive a
             // volume change both ways and clipping at half scale touches some.
             for (uint32_t b = 0; b < StereoFragmentSize; b += 2) {

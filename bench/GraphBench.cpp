@@ -23,7 +23,7 @@ SoundFragment* HourChain() {
         SoundFragment* last = nullptr;
         uint32_t state = 12345;
         for (uint32_t i = 0; i < HourFragments; ++i) {
-            SoundFragment* f = NewFragment(HourFragmentSize);
+            SoundFragment* f = AllocateFragment(HourFragmentSize);
             for (uint32_t b = 0; b < HourFragmentSize; ++b) {
                 state = state * 1664525u + 1013904223u;
                 f->Data[b] = uint8_t(state >> 24);

@@ -44,14 +44,12 @@ void FreeChain(SoundFragment* head) {
     }
 }
 
-SoundFragment* NewFragment(uint32_t fragmentSize, bool zeroFill) {
-    uint8_t* data = zeroFill ? new uint8_t[fragmentSize]() : new uint8_t[fragmentSize];
-    try {
-        return new SoundFragment{data, nullptr};
-    } catch (...) {
-        delete[] data;
-        throw;
-    }
+SoundFragment* AllocateFragment(uint32_t fragmentSize, bool zeroFill) {
+    uint8_t* data = zeroFill ? new (std::nothrow) uint8_t[fragmentSize]() : new (std::nothrow) uint8_t[fragmentSize];
+    if (!data) return nullptr;
+    SoundFragment* fragment = new (std::nothrow) SoundFragment{data, nullptr};
+    if (!fragment) delete[] data;
+    return fragment;
 }
 
 SoundFragment* FindFragmentAt(SoundFragment* head, uint32_t fragmentSize, double totalBytes,

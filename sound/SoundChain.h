@@ -55,8 +55,10 @@ double BytesToMs(double bytes);
 void FreeChain(SoundFragment* head);
 
 // Allocates one fragment of fragmentSize bytes (contents uninitialised
-// unless zeroFill), Next null. Throws std::bad_alloc like new.
-SoundFragment* NewFragment(uint32_t fragmentSize, bool zeroFill = false);
+// unless zeroFill), Next null. Null when memory cannot be obtained: it never
+// throws, so the capture callback (the driver's thread) and the reader can
+// both call it. The one way a fragment is made; FreeChain undoes it.
+SoundFragment* AllocateFragment(uint32_t fragmentSize, bool zeroFill = false);
 
 // The fragment holding the byte at `fraction` of the sound (a point on a
 // boundary belongs to the fragment ending there). Writes that fragment's

@@ -10,46 +10,12 @@
 #include "sound/Narration.h"
 #include "sound/SampleCodec.h"
 #include "sound/SoundChain.h"
+#include "view/DepthScale.h"
 #include "view/FrameWalk.h"
 #include "view/PlotCoordinates.h"
 #include "view/SoundGraph.h"
 
 namespace {
-
-// Drawing every frame of a sound longer than 300 s of 44100 Hz 16-bit stereo
-// takes long enough to show the waiting popup.
-constexpr double BusyPopupBytes = 52920000.0;
-
-// Per depth: the values beyond which a sample counts as clipped (the red
-// overload lamp's thresholds), the extent of a clipping mark, and how far a
-// half-height stereo trace is moved up (left) or down (right).
-struct DepthScale {
-    double clipAbove, clipBelow;
-    double markBottom, markTop;
-    double stereoOffset;
-};
-
-const DepthScale* ScaleFor(uint16_t bitsPerSample) {
-    static const DepthScale eight = {126.99, -127.99, -128, 127, 64};
-    static const DepthScale sixteen = {32763, -32764, -32768, 32767, 16383.5};
-    static const DepthScale twentyFour = {0.9999, -0.9999, -1, 1, 0.5};
-    switch (bitsPerSample) {
-    case 8: return &eight;
-    case 16: return &sixteen;
-    case 24: return &twentyFour;
-    default: return nullptr;
-    }
-}
-
-// A sample in the plot's units: 8-bit byte - 128, 16-bit as stored, 24-bit
-// scaled to [-1, 1).
-inline double SampleValue(const uint8_t* p, uint16_t bitsPerSample) {
-    if (bitsPerSample == 8) return DecodeSample8(p);
-    if (bitsPerSample == 16) return DecodeSample16(p);
-    return Sample24ToDouble(p);
-}
-
-inline bool Clipped(double v, const DepthScale& s) { return v > s.clipAbove || v < s.clipBelow; }
 
 struct Color {
     double r, g, b;

@@ -11,6 +11,7 @@
 
 #include "sound/SampleCodec.h"
 #include "sound/SoundChain.h"
+#include "view/DepthScale.h"
 #include "view/LiveMeters.h"
 #include "view/PlotCoordinates.h"
 
@@ -35,19 +36,9 @@ BlockLayout LayoutOf(const SoundFragment* fragment) {
     layout.sampleBytes = bits / 8u;
     layout.frameBytes = layout.sampleBytes * channels;
     layout.frames = Sound.FragmentSize / layout.frameBytes;
-    layout.halfOffset = bits == 8 ? 64.0 : bits == 16 ? 16383.5 : 0.5;
+    layout.halfOffset = ScaleFor(bits)->stereoOffset;
     layout.valid = true;
     return layout;
-}
-
-// Sample value in plot units: 8-bit byte - 128, 16-bit signed, 24-bit scaled
-// to [-1, 1).
-double SampleAt(const uint8_t* p, uint16_t bits) {
-    switch (bits) {
-    case 8: return DecodeSample8(p);
-    case 16: return DecodeSample16(p);
-    default: return Sample24ToDouble(p);
-    }
 }
 
 // Plot y of a sample: full height for mono, half height raised or lowered by
@@ -73,7 +64,7 @@ void DrawStrips(const SoundFragment* fragment, const BlockLayout& layout, unsign
         const uint8_t* data = fragment->Data + channel * layout.sampleBytes;
         glBegin(GL_LINE_STRIP);
         for (unsigned i = 0; i < layout.frames; i += step) {
-            const double v = SampleAt(data + size_t(i) * layout.frameBytes, bits);
+            const double v = SampleValue(data + size_t(i) * layout.frameBytes, bits);
             if (overload) NoteOverload(int(channel), v, bits);
             glVertex2d(i, TraceY(v, channel, layout));
         }

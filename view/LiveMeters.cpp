@@ -3,25 +3,24 @@
 #include <cmath>
 
 #include "sound/SampleCodec.h"
+#include "view/DepthScale.h"
 
 float OverloadHold[2][3] = {{0, 0, 0}, {0, 0, 0}};
 int VuLevel[3] = {0, 0, 0};
 
 namespace {
 
-// Thresholds a sample value must pass (strictly) to light a lamp: red marks
-// clipping, orange and yellow warn earlier. The negative side of the red
-// threshold sits one step lower because full scale is one step further
-// below zero than above it.
-struct Thresholds {
-    double above[3];  // indexed by OverloadLamp
-    double below[3];
+// The levels a sample value must pass (strictly, either way) to light the
+// warning lamps, yellow first, then orange. The red lamp lights where the
+// graph marks clipping.
+struct WarningLevels {
+    double yellow, orange;
 };
 
-const Thresholds* ThresholdsFor(uint16_t bitsPerSample) {
-    static const Thresholds eight = {{88.5, 114, 126.99}, {-88.5, -114, -127.99}};
-    static const Thresholds sixteen = {{22936.5, 29490, 32763}, {-22936.5, -29490, -32764}};
-    static const Thresholds twentyFour = {{0.7, 0.89999, 0.9999}, {-0.7, -0.89999, -0.9999}};
+const WarningLevels* WarningLevelsFor(uint16_t bitsPerSample) {
+    static const WarningLevels eight = {88.5, 114};
+    static const WarningLevels sixteen = {22936.5, 29490};
+    static const WarningLevels twentyFour = {0.7, 0.89999};
     switch (bitsPerSample) {
     case 8: return &eight;
     case 16: return &sixteen;
@@ -30,33 +29,28 @@ const Thresholds* ThresholdsFor(uint16_t bitsPerSample) {
     }
 }
 
-// Full scale of the VU meter: the largest positive sample value.
-double FullScale(uint16_t bitsPerSample) {
-    switch (bitsPerSample) {
-    case 8: return 127.0;
-    case 16: return 32767.0;
-    case 24: return 1.0;
-    default: return 0.0;
-    }
-}
-
 constexpr int VuLamps = 15;
 
 }  // namespace
 
 unsigned OverloadBits(double value, uint16_t bitsPerSample) {
-    const Thresholds* t = ThresholdsFor(bitsPerSample);
-    if (!t) return 0;
+    const WarningLevels* w = WarningLevelsFor(bitsPerSample);
+    const DepthScale* s = ScaleFor(bitsPerSample);
+    if (!w || !s) return 0;
+    const double magnitude = std::fabs(value);
     unsigned bits = 0;
-    for (int lamp = LampYellow; lamp <= LampRed; ++lamp) {
-        if (value > t->above[lamp] || value < t->below[lamp]) bits |= 1u << lamp;
-    }
+    if (magnitude > w->yellow) bits |= 1u << LampYellow;
+    if (magnitude > w->orange) bits |= 1u << LampOrange;
+    if (Clipped(value, *s)) bits |= 1u << LampRed;
     return bits;
 }
 
 int VuTargetLevel(double rms, uint16_t bitsPerSample) {
-    const double fullScale = FullScale(bitsPerSample);
-    if (fullScale == 0.0) return 0;
+    // Full scale is the largest positive sample value, where a clipping
+    // mark ends.
+    const DepthScale* s = ScaleFor(bitsPerSample);
+    if (!s) return 0;
+    const double fullScale = s->markTop;
     // Twice the RMS against full scale: a full-scale sine (RMS 0.707 of
     // full scale) or anything louder lights every lamp.
     const double share = std::fmin(1.0, 2.0 * rms / fullScale);
@@ -104,10 +98,7 @@ double BlockRms(const uint8_t* data, uint32_t fragmentSize, uint16_t channels, u
     const uint8_t* p = data + channel * sampleBytes;
     double sum = 0.0;
     for (uint32_t f = 0; f < frames; ++f, p += frameBytes) {
-        double v;
-        if (bitsPerSample == 8) v = DecodeSample8(p);
-        else if (bitsPerSample == 16) v = DecodeSample16(p);
-        else v = Sample24ToDouble(p);
+        const double v = SampleValue(p, bitsPerSample);
         sum += v * v;
     }
     // The mean square over the frames read (for a block of whole frames the

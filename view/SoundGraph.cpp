@@ -6,9 +6,10 @@
 #include <cstring>
 #include <limits>
 #include <new>
-#include <vector>
 
 #include "sound/Narration.h"
+#include "sound/SampleCodec.h"
+#include "view/FrameWalk.h"
 
 #if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
 #error "16-bit samples are read with the host's byte order, which must be little-endian like the data"
@@ -25,9 +26,6 @@ namespace {
 // A sound shorter than 16 bytes per column gets no envelope: its columns
 // would hold a frame or less and the detailed graph is cheap anyway.
 constexpr double MinimumEnvelopeBytes = 16.0 * ColumnCount;
-// 300 s of 44100 Hz 16-bit stereo: beyond this the work is long enough to
-// show the waiting popup.
-constexpr double BusyPopupBytes = 52920000.0;
 
 // Running extremes of one column, per channel, in the integer sample values
 // (8-bit: byte - 128; 24-bit before scaling). Integers keep the hot loop free
@@ -87,21 +85,6 @@ void ScanFlat(const uint8_t* bytes, size_t frames, Extremes& x) {
     }
 }
 
-inline int32_t Decode24(const uint8_t* p) {
-    // Place the three bytes in the top of a 32-bit word and shift back
-    // arithmetically: the sign of bit 23 spreads over the top byte.
-    const uint32_t u = (uint32_t(p[0]) << 8) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 24);
-    return int32_t(u) >> 8;
-}
-
-// A 24-bit sample read with one 4-byte load; the byte after the sample must
-// belong to the same span (it is the next sample's first byte).
-inline int32_t Decode24Wide(const uint8_t* p) {
-    uint32_t u;
-    std::memcpy(&u, p, 4);
-    return int32_t(u << 8) >> 8;
-}
-
 template <int Channels>
 void Scan24(const uint8_t* bytes, size_t frames, Extremes& x) {
     int32_t lo[2] = {x.min[0], x.min[1]}, hi[2] = {x.max[0], x.max[1]};
@@ -114,9 +97,9 @@ void Scan24(const uint8_t* bytes, size_t frames, Extremes& x) {
         // so its samples can be read with wide loads.
         const uint8_t* p = bytes;
         for (size_t f = 0; f + 1 < frames; ++f, p += 3 * Channels) {
-            for (int c = 0; c < Channels; ++c) take(c, Decode24Wide(p + 3 * c));
+            for (int c = 0; c < Channels; ++c) take(c, DecodeSample24Wide(p + 3 * c));
         }
-        for (int c = 0; c < Channels; ++c) take(c, Decode24(p + 3 * c));
+        for (int c = 0; c < Channels; ++c) take(c, DecodeSample24(p + 3 * c));
     }
     for (int c = 0; c < Channels; ++c) {
         x.min[c] = lo[c];
@@ -138,65 +121,26 @@ struct Format {
     }
 };
 
-// Where the scan stands in the sound: fragment index and offset inside it.
-struct Position {
-    size_t fragment;
-    uint32_t offset;
-};
-
-// Copies one frame that does not end inside the fragment it starts in (a
-// fragment size that is not a whole number of frames, as a WAV file with an
-// odd rate gives) from as many fragments as it touches, and moves past it.
-// The caller has made sure the whole frame lies within the table.
-void GatherFrame(SoundFragment* const* table, uint32_t fragmentSize, unsigned frameBytes, Position& at,
-                 uint8_t* out) {
-    unsigned copied = 0;
-    while (copied < frameBytes) {
-        if (at.offset == fragmentSize) {
-            ++at.fragment;
-            at.offset = 0;
-        }
-        const unsigned take = std::min<unsigned>(frameBytes - copied, fragmentSize - at.offset);
-        std::memcpy(out + copied, table[at.fragment]->Data + at.offset, take);
-        copied += take;
-        at.offset += take;
-    }
-}
-
-// The extremes of `frames` whole frames starting at absolute byte `start`.
-// Frames lie at absolute positions of the byte stream, so with a fragment
-// size that is not a whole number of frames a frame may continue in the next
-// fragment; it is then put together, never read past a fragment's end.
+// The extremes of the next `frames` frames of the stream.
 template <class Fmt>
-void ScanFrames(SoundFragment* const* table, uint32_t fragmentSize, uint64_t start, uint64_t frames, Extremes& x) {
-    constexpr unsigned k = Fmt::FrameBytes;
-    Position at{size_t(start / fragmentSize), uint32_t(start % fragmentSize)};
-    while (frames > 0) {
-        if (at.offset == fragmentSize) {
-            ++at.fragment;
-            at.offset = 0;
-        }
-        const uint64_t whole = std::min<uint64_t>(frames, (fragmentSize - at.offset) / k);
-        if (whole > 0) {
-            Fmt::Scan(table[at.fragment]->Data + at.offset, size_t(whole), x);
-            frames -= whole;
-            at.offset += uint32_t(whole * k);
-        } else {
-            uint8_t frame[k];
-            GatherFrame(table, fragmentSize, k, at, frame);
-            Fmt::Scan(frame, 1, x);
-            --frames;
-        }
+void ScanFrames(FrameStream& stream, uint64_t frames, Extremes& x) {
+    FrameStream::Span span;
+    while (frames > 0 && stream.Next(frames, span)) {
+        Fmt::Scan(span.bytes, size_t(span.frames), x);
+        frames -= span.frames;
     }
 }
 
 template <class Fmt>
-void FillColumns(SoundFragment* const* table, size_t fragmentCount, uint32_t fragmentSize, double totalBytes) {
+void FillColumns(const SoundFragment* head, uint64_t fragmentCount, uint32_t fragmentSize, double totalBytes) {
     constexpr unsigned k = Fmt::FrameBytes;
     GraphColumn* const columns[2] = {ColumnsLeft, ColumnsRight};
-    // Bytes the table really holds; only a sound whose total disagrees with
-    // its chain could ask for more.
-    const uint64_t held = uint64_t(fragmentCount) * fragmentSize;
+    // Bytes the fragments really hold; only a sound whose total disagrees
+    // with its chain could ask for more.
+    const uint64_t held = fragmentCount * fragmentSize;
+    // Columns are consecutive and each starts on a frame, so one stream
+    // serves them all.
+    FrameStream stream(head, fragmentSize, k, fragmentCount);
 
     uint64_t start = 0;  // first byte of the current column
     for (uint32_t c = 0; c + 1 < ColumnCount; ++c) {
@@ -215,7 +159,7 @@ void FillColumns(SoundFragment* const* table, size_t fragmentCount, uint32_t fra
         const uint64_t frames = stop > start ? (stop - start) / k : 0;
 
         Extremes x{{INT32_MAX, INT32_MAX}, {INT32_MIN, INT32_MIN}};
-        ScanFrames<Fmt>(table, fragmentSize, start, frames, x);
+        ScanFrames<Fmt>(stream, frames, x);
         for (int ch = 0; ch < Fmt::ChannelCount; ++ch) {
             if (frames == 0) {
                 // Only possible when the chain holds less than the total:
@@ -232,31 +176,24 @@ void FillColumns(SoundFragment* const* table, size_t fragmentCount, uint32_t fra
     for (int ch = 0; ch < Fmt::ChannelCount; ++ch) columns[ch][ColumnCount - 1] = {0.0, 0.0};
 }
 
-// Reaches every fragment by index. Returns false when the chain ends before
-// `count` fragments (the total claims more than the chain holds) or the
-// table cannot be allocated.
-bool BuildFragmentTable(SoundFragment* head, size_t count, std::vector<SoundFragment*>& table) {
-    try {
-        table.reserve(std::min<size_t>(count, size_t(1) << 20));
-        for (SoundFragment* f = head; table.size() < count; f = f->Next) {
-            if (!f) return false;
-            table.push_back(f);
-        }
-    } catch (const std::bad_alloc&) {
-        return false;
+// Whether the chain from head has at least `count` fragments (a total that
+// claims more than the chain holds gets no envelope).
+bool ChainHolds(const SoundFragment* head, uint64_t count) {
+    for (; count > 0; --count, head = head->Next) {
+        if (!head) return false;
     }
     return true;
 }
 
-bool FillForFormat(SoundFragment* const* table, size_t n, uint32_t fragmentSize, double totalBytes) {
+bool FillForFormat(const SoundFragment* head, uint64_t n, uint32_t fragmentSize, double totalBytes) {
     const int format = Sound.Channels * 100 + Sound.BitsPerSample;
     switch (format) {
-    case 108: FillColumns<Format<8, 1>>(table, n, fragmentSize, totalBytes); return true;
-    case 116: FillColumns<Format<16, 1>>(table, n, fragmentSize, totalBytes); return true;
-    case 124: FillColumns<Format<24, 1>>(table, n, fragmentSize, totalBytes); return true;
-    case 208: FillColumns<Format<8, 2>>(table, n, fragmentSize, totalBytes); return true;
-    case 216: FillColumns<Format<16, 2>>(table, n, fragmentSize, totalBytes); return true;
-    case 224: FillColumns<Format<24, 2>>(table, n, fragmentSize, totalBytes); return true;
+    case 108: FillColumns<Format<8, 1>>(head, n, fragmentSize, totalBytes); return true;
+    case 116: FillColumns<Format<16, 1>>(head, n, fragmentSize, totalBytes); return true;
+    case 124: FillColumns<Format<24, 1>>(head, n, fragmentSize, totalBytes); return true;
+    case 208: FillColumns<Format<8, 2>>(head, n, fragmentSize, totalBytes); return true;
+    case 216: FillColumns<Format<16, 2>>(head, n, fragmentSize, totalBytes); return true;
+    case 224: FillColumns<Format<24, 2>>(head, n, fragmentSize, totalBytes); return true;
     default: return false;
     }
 }
@@ -287,13 +224,10 @@ void PrepareSoundGraph(SoundFragment* head, uint32_t fragmentSize, double totalB
     if (busy) popup = BusyBegin(L"Подготовка графика звука...");
 
     const double rounded = std::round(totalBytes / fragmentSize);
-    std::vector<SoundFragment*> table;
     bool filled = false;
-    if (rounded >= 1.0 && rounded <= double(SIZE_MAX / sizeof(SoundFragment*)) &&
-        BuildFragmentTable(head, size_t(rounded), table)) {
-        filled = FillForFormat(table.data(), table.size(), fragmentSize, totalBytes);
+    if (rounded >= 1.0 && rounded <= 9007199254740992.0 && ChainHolds(head, uint64_t(rounded))) {
+        filled = FillForFormat(head, uint64_t(rounded), fragmentSize, totalBytes);
     }
-    std::vector<SoundFragment*>().swap(table);
 
     if (busy) BusyEnd(popup);
     FastGraphReady = filled;

@@ -21,6 +21,10 @@ extern bool FastGraphMode;         // the user prefers the fast graph
 // sound, so a drawing of the sound can tell whether it is still current.
 extern uint32_t GraphGeneration;
 
+// 300 s of 44100 Hz 16-bit stereo: beyond this both the envelope and the
+// detailed graph take long enough to show the waiting popup.
+constexpr double BusyPopupBytes = 52920000.0;
+
 // Allocates both column arrays once, at start-up.
 void InitSoundGraph();
 

@@ -82,7 +82,7 @@ TEST_F(CaptureAppend, OnlyTheFirstFragmentSwitchesTheLiveViewOn) {
 
 TEST_F(CaptureAppend, AStaleTailOfAFreedSoundIsNotLinkedTo) {
     // Head null starts a new chain even when Current still points somewhere.
-    SoundFragment* elsewhere = NewFragment(Sound.FragmentSize, true);
+    SoundFragment* elsewhere = AllocateFragment(Sound.FragmentSize, true);
     Sound.Current = elsewhere;
     const std::vector<uint8_t> buffer = Pattern(Sound.FragmentSize, 4);
     ASSERT_TRUE(AppendCapturedFragment(buffer.data(), Sound.FragmentSize));

@@ -24,7 +24,7 @@ constexpr int Appends = 3000;
 // TotalsMutex taken inside it.
 void AppendLikeCaptureCallback(const uint8_t* buffer) {
     std::lock_guard<std::mutex> chain(ChainMutex);
-    SoundFragment* f = NewFragment(Sound.FragmentSize);
+    SoundFragment* f = AllocateFragment(Sound.FragmentSize);
     std::memcpy(f->Data, buffer, Sound.FragmentSize);
     if (!Sound.Head) Sound.Head = f;
     else Sound.Current->Next = f;

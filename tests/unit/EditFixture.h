@@ -53,7 +53,7 @@ public:
     TestChain(const std::vector<std::vector<uint8_t>>& fragments) {
         SoundFragment* prev = nullptr;
         for (const auto& bytes : fragments) {
-            SoundFragment* f = NewFragment(uint32_t(bytes.size()));
+            SoundFragment* f = AllocateFragment(uint32_t(bytes.size()));
             if (!bytes.empty()) std::memcpy(f->Data, bytes.data(), bytes.size());
             if (prev) prev->Next = f;
             else head_ = f;

@@ -12,7 +12,7 @@ struct Chain {
     explicit Chain(int count, uint32_t size) {
         SoundFragment* prev = nullptr;
         for (int i = 0; i < count; ++i) {
-            SoundFragment* f = NewFragment(size, true);
+            SoundFragment* f = AllocateFragment(size, true);
             if (prev) prev->Next = f;
             nodes.push_back(f);
             prev = f;

@@ -21,7 +21,7 @@ struct GraphChain {
     GraphChain(const std::vector<uint8_t>& bytes, uint32_t fragmentSize) {
         SoundFragment* last = nullptr;
         for (size_t at = 0; at + fragmentSize <= bytes.size(); at += fragmentSize) {
-            SoundFragment* f = NewFragment(fragmentSize);
+            SoundFragment* f = AllocateFragment(fragmentSize);
             std::memcpy(f->Data, bytes.data() + at, fragmentSize);
             (last ? last->Next : head) = f;
             last = f;

@@ -71,7 +71,7 @@ inline void InstallPreviousSound(int count = 3) {
     Sound.FragmentSize = ComputeFragmentSize(channels, rate, bits);
     SoundFragment* prev = nullptr;
     for (int i = 0; i < count; ++i) {
-        SoundFragment* f = NewFragment(Sound.FragmentSize);
+        SoundFragment* f = AllocateFragment(Sound.FragmentSize);
         std::memset(f->Data, 0x30 + i, Sound.FragmentSize);
         if (prev) prev->Next = f;
         else Sound.Head = f;

@@ -31,7 +31,7 @@ struct TestChain {
     TestChain(int count, uint32_t size) {
         SoundFragment* prev = nullptr;
         for (int i = 0; i < count; ++i) {
-            SoundFragment* f = NewFragment(size);
+            SoundFragment* f = AllocateFragment(size);
             for (uint32_t j = 0; j < size; ++j) f->Data[j] = wavbuild::PatternByte(size_t(i) * size + j);
             if (prev) prev->Next = f;
             else head = f;
