@@ -24,7 +24,7 @@ void OnCommand(WORD id) {
     case IDM_OPENGL_INFO: ShowOpenGlInfoBox(); break;
     case IDM_OPEN: OpenCommand(); break;
     case IDM_SAVE_AS: SaveAsCommand(); break;
-    case IDM_EXIT: ShutdownApplication();  // ends the process
+    case IDM_EXIT: ShutdownApplication(); break;  // ends the process
     case IDM_VOLUME: VolumeCommand(); break;
     case IDM_CLIPPING: ClippingCommand(); break;
     default: break;

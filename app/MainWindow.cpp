@@ -76,7 +76,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lPa
     case WM_CREATE:
         return OnCreate(window);
     case WM_DESTROY:
-        ShutdownApplication();
+        ShutdownApplication();  // ends the process
+        return 0;
     case WM_SIZE:
         return OnSize(lParam);
     case WM_PAINT:

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/InterfaceFlags.h"
+#include "audio/RecordingFlags.h"
 #include "sound/SoundChain.h"
 
 SoundFragment* CopyCapturedBuffer(const uint8_t* bytes, uint32_t length) {

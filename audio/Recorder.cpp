@@ -12,6 +12,7 @@
 
 #include "app/AppState.h"
 #include "app/InterfaceFlags.h"
+#include "audio/RecordingFlags.h"
 #include "app/UiThread.h"
 #include "audio/CaptureAppend.h"
 #include "audio/CaptureTiming.h"
@@ -23,7 +24,6 @@
 
 namespace {
 
-HWAVEIN CaptureHandle = nullptr;  // written by the recording thread only
 WAVEHDR CaptureHeaders[2] = {};
 // The buffer the driver returns next. Set by Record before the device opens,
 // then only by the capture callback.
@@ -120,14 +120,12 @@ void RecordingThread() {
         // Shown by the window thread; this thread ends at once.
         AlertFromAnyThread(L" Не удалось открыть устройство записи! \n Код ошибки - " + Code(result),
                            L"Поток записи", MB_ICONERROR);
-        CaptureHandle = nullptr;
         StopRequested = true;
         RecordingActive = false;
         EnableFromAnyThread(PlayButton, false);
         RecordingOk = 0;
         return;
     }
-    CaptureHandle = device;
 
     static const wchar_t* const prepareFailure[2] = {
         L"Функция waveInPrepareHeader[1] завершилась с ошибкой \nКод ошибки - ",
@@ -176,11 +174,7 @@ void RecordingThread() {
     result = waveInUnprepareHeader(device, &CaptureHeaders[1], sizeof(WAVEHDR));
     if (result != MMSYSERR_NOERROR) ReportStopFailure(L"\nВ вызове waveInUnprepareHeader(2) ошибка - ", result);
     result = waveInClose(device);
-    if (result != MMSYSERR_NOERROR) {
-        ReportStopFailure(L"\nВ вызове waveInClose() ошибка - ", result);
-    } else {
-        CaptureHandle = nullptr;
-    }
+    if (result != MMSYSERR_NOERROR) ReportStopFailure(L"\nВ вызове waveInClose() ошибка - ", result);
     CaptureTimingEnd();
 }
 
@@ -216,8 +210,9 @@ void ShowTrialOpenFailure(MMRESULT result) {
     RequestRepaint();
 }
 
-}  // namespace
-
+// Both capture buffers go with the settings they were made for; the next
+// recording allocates them again at the fragment size then in force. Only
+// while no recording thread runs.
 void FreeCaptureBuffers() {
     for (WAVEHDR& header : CaptureHeaders) {
         delete[] header.lpData;
@@ -225,6 +220,8 @@ void FreeCaptureBuffers() {
         header.dwBufferLength = 0;
     }
 }
+
+}  // namespace
 
 void RecordCommand() {
     if (RecordingActive) {
@@ -236,6 +233,7 @@ void RecordCommand() {
     // the next recording is set up.
     JoinRecordingThread();
 
+    FreeCaptureBuffers();
     ApplyRecordingSettings();
 
     GraphReady = 0;

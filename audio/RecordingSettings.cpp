@@ -6,7 +6,6 @@
 
 #include "app/AppState.h"
 #include "app/UiThread.h"
-#include "audio/Recorder.h"
 #include "sound/SoundChain.h"
 
 static_assert(DefaultCaptureDevice == WAVE_MAPPER, "the default device ID must be the wave API's");
@@ -48,8 +47,6 @@ static std::wstring SelectedDeviceName(LRESULT index) {
 }
 
 void ApplyRecordingSettings() {
-    FreeCaptureBuffers();
-
     const LRESULT bitsIndex = SendMessageW(BitsCombo, CB_GETCURSEL, 0, 0);
     const LRESULT rateIndex = SendMessageW(RateCombo, CB_GETCURSEL, 0, 0);
     const LRESULT channelsIndex = SendMessageW(ChannelsCombo, CB_GETCURSEL, 0, 0);

@@ -15,6 +15,6 @@ extern UINT CaptureDeviceId;  // device index or WAVE_MAPPER
 // when 0 < count < 50), logs the count. Window creation only.
 void EnumerateCaptureDevices();
 
-// Frees the capture buffers, reads the combos into Sound's format, both
+// Reads the combos into Sound's format, both
 // format records and FragmentSize, logs three lines.
 void ApplyRecordingSettings();

@@ -2,6 +2,7 @@
 list(APPEND PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/FormatTables.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CaptureAppend.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RecordingFlags.cpp
 )
 list(APPEND WIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/RecordingSettings.cpp

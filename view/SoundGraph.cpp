@@ -17,9 +17,7 @@
 
 GraphColumn* ColumnsLeft = nullptr;
 GraphColumn* ColumnsRight = nullptr;
-bool FastGraphReady = false;
 uint32_t GraphGeneration = 0;
-bool FastGraphMode = true;
 
 namespace {
 

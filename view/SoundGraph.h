@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 
+#include "app/InterfaceFlags.h"
 #include "sound/SoundChain.h"
 
 struct GraphColumn {
@@ -15,8 +16,6 @@ constexpr uint32_t ColumnCount = 40000;
 
 extern GraphColumn* ColumnsLeft;   // mono, or the left channel
 extern GraphColumn* ColumnsRight;  // right channel of a stereo sound
-extern bool FastGraphReady;        // the columns describe the current sound
-extern bool FastGraphMode;         // the user prefers the fast graph
 // Grows with every preparation, that is after every change of the whole
 // sound, so a drawing of the sound can tell whether it is still current.
 extern uint32_t GraphGeneration;

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/InterfaceFlags.h"
+#include "audio/RecordingFlags.h"
 #include "audio/CaptureAppend.h"
 #include "sound/SoundChain.h"
 
