@@ -13,8 +13,7 @@
 #include "sound/SoundChain.h"
 #include "sound/WavReader.h"
 #include "sound/WavWriter.h"
-#include "view/PlotSurface.h"
-#include "view/SoundGraph.h"
+#include "view/SoundChanged.h"
 
 namespace {
 
@@ -45,11 +44,7 @@ void Box(const wchar_t* text, const wchar_t* caption, UINT flags) { MessageBoxW(
 }  // namespace
 
 void FinishSoundLoad() {
-    FastGraphReady = false;
-    SetupPlotCoordinates(Sound.Head);
-    PrepareSoundGraph(Sound.Head, Sound.FragmentSize, Sound.TotalBytes);
-    GraphReady = 1;
-    RequestRepaint();
+    ShowChangedSound(SoundChange::Replaced);
     EnableWindow(StopRecordButton, FALSE);
     EnableWindow(PlayButton, TRUE);
     EnableWindow(RecordButton, TRUE);

@@ -20,6 +20,7 @@
 #include "audio/RecordingSettings.h"
 #include "sound/SoundChain.h"
 #include "view/PlotSurface.h"
+#include "view/SoundChanged.h"
 #include "view/SoundGraph.h"
 
 namespace {
@@ -293,11 +294,10 @@ void StopRecordCommand() {
         EnableWindow(RecordButton, TRUE);
         EnableWindow(PlayButton, TRUE);
         if (Sound.Head) {
-            SetupPlotCoordinates(Sound.Head);
-            PrepareSoundGraph(Sound.Head, Sound.FragmentSize, Sound.TotalBytes);
-            GraphReady = 1;
+            ShowChangedSound(SoundChange::Replaced);
+        } else {
+            RequestRepaint();
         }
-        RequestRepaint();
     } else {
         LogFromAnyThread(L"Запись завершена c ошибками!");
         EnableWindow(RecordButton, TRUE);

@@ -12,8 +12,7 @@
 #include "edit/VolumeDialog.h"
 #include "sound/Narration.h"
 #include "sound/SoundChain.h"
-#include "view/PlotSurface.h"
-#include "view/SoundGraph.h"
+#include "view/SoundChanged.h"
 
 namespace {
 
@@ -63,8 +62,7 @@ void ClippingCommand() {
     EnableWindow(RecordButton, FALSE);
     EnableWindow(PlayButton, FALSE);
     ClipSound(Sound.Head, Sound.FragmentSize, 0.5);
-    PrepareSoundGraph(Sound.Head, Sound.FragmentSize, Sound.TotalBytes);
-    RequestRepaint();
+    ShowChangedSound(SoundChange::Rewritten);
     EnableWindow(RecordButton, TRUE);
     EnableWindow(PlayButton, TRUE);
 }
@@ -105,9 +103,7 @@ void CutCommand() {
         // than the totals claim; then there is no success to report.
         if (CutSound(Sound.Head, plan.start, plan.end - plan.start)) {
             LogLine(L" Звуковые данные успешно обрезаны!");
-            SetupPlotCoordinates(Sound.Head);
-            PrepareSoundGraph(Sound.Head, Sound.FragmentSize, Sound.TotalBytes);
-            RequestRepaint();
+            ShowChangedSound(SoundChange::Shortened);
         }
     } else {
         // The last letter before "!" is a Latin e, as the program has always

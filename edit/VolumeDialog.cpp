@@ -7,7 +7,7 @@
 #include "app/AppState.h"
 #include "app/ControlIds.h"
 #include "edit/VolumeChange.h"
-#include "view/SoundGraph.h"
+#include "view/SoundChanged.h"
 
 namespace {
 
@@ -58,10 +58,7 @@ void OnApply(HWND dialog) {
     EnableWindow(GetDlgItem(dialog, IDC_VOLUME_APPLY), FALSE);
     EnableWindow(GetDlgItem(dialog, IDC_VOLUME_CANCEL), FALSE);
     SetDlgItemTextW(dialog, IDC_VOLUME_LABEL, L"Изменение громкости...");
-    if (ChangeVolume(Sound.Head, Sound.FragmentSize, factor)) {
-        PrepareSoundGraph(Sound.Head, Sound.FragmentSize, Sound.TotalBytes);
-        RequestRepaint();
-    }
+    if (ChangeVolume(Sound.Head, Sound.FragmentSize, factor)) ShowChangedSound(SoundChange::Rewritten);
     EndDialog(dialog, IDC_VOLUME_APPLY);
 }
 

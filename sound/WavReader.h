@@ -7,8 +7,7 @@
 // the previous sound, its format and totals exactly as they were.
 //
 // After LoadWav returns 1 the caller still has to redo what depends on the
-// sound: clear FastGraphReady, set the plot coordinates, prepare the
-// whole-sound graph, set GraphReady, repaint and switch the buttons.
+// sound (the plot coordinates, the envelope, the graph, the buttons).
 #pragma once
 #include <cstddef>
 #include <cstdint>

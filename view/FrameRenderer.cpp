@@ -17,6 +17,7 @@
 #include "view/LiveDrawing.h"
 #include "view/PlotCoordinates.h"
 #include "view/PlotSurface.h"
+#include "view/SoundChanged.h"
 #include "view/SoundGraph.h"
 
 namespace {
@@ -92,7 +93,9 @@ void DrawProgressBar() {
 // tens of seconds under a software renderer and every repaint asks for it
 // again (a box closed over the window, the window uncovered); while none of
 // this has changed the framebuffer still holds that frame, which is then
-// presented again as it is.
+// presented again as it is. The sound's own contents are covered by
+// SoundGeneration: every change of the whole sound takes ShowChangedSound,
+// which counts it.
 struct GraphFrameKey {
     bool fast;
     int showClipping;
@@ -125,7 +128,7 @@ bool GraphShown() { return !PlaybackShown() && LiveView == 0 && GraphReady != 0;
 GraphFrameKey CurrentGraphFrame() {
     return {FastGraphMode && FastGraphReady, ShowClipping, ClientWidth, ClientHeight, PlotRect, PlotBounds,
             Sound.Head, Sound.TotalBytes, Sound.FragmentSize, Sound.Channels, Sound.BitsPerSample,
-            GraphGeneration, GlSurfaceGeneration()};
+            SoundGeneration, GlSurfaceGeneration()};
 }
 
 // Only a framebuffer object is sure to keep its pixels between frames.

@@ -17,7 +17,6 @@
 
 GraphColumn* ColumnsLeft = nullptr;
 GraphColumn* ColumnsRight = nullptr;
-uint32_t GraphGeneration = 0;
 
 namespace {
 
@@ -212,7 +211,6 @@ void InitSoundGraph() {
 
 void PrepareSoundGraph(SoundFragment* head, uint32_t fragmentSize, double totalBytes) {
     FastGraphReady = false;
-    ++GraphGeneration;
     if (!head || fragmentSize == 0) return;
     if (totalBytes < MinimumEnvelopeBytes) return;
     if (!AllocateColumns()) return;

@@ -16,9 +16,6 @@ constexpr uint32_t ColumnCount = 40000;
 
 extern GraphColumn* ColumnsLeft;   // mono, or the left channel
 extern GraphColumn* ColumnsRight;  // right channel of a stereo sound
-// Grows with every preparation, that is after every change of the whole
-// sound, so a drawing of the sound can tell whether it is still current.
-extern uint32_t GraphGeneration;
 
 // 300 s of 44100 Hz 16-bit stereo: beyond this both the envelope and the
 // detailed graph take long enough to show the waiting popup.

@@ -8,12 +8,13 @@ list(APPEND PORTABLE_SOURCES
 list(APPEND WIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/GraphDrawing.cpp
 )
-# The OpenGL surface, frame composition, live drawing, seeking and the busy
-# popup (Windows program only).
+# The OpenGL surface, frame composition, live drawing, seeking, the busy
+# popup and the road after a change of the sound (Windows program only).
 list(APPEND WIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/PlotSurface.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FrameRenderer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LiveDrawing.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Seeking.cpp
   ${CMAKE_CURRENT_LIST_DIR}/BusyPopup.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SoundChanged.cpp
 )
