@@ -18,8 +18,7 @@ uint32_t TruncateToCount(double x) {
 // while nothing plays); it must not be left pointing at freed memory.
 void FreeFragment(SoundFragment* f) {
     if (Sound.Current == f) Sound.Current = nullptr;
-    delete[] f->Data;
-    delete f;
+    DeleteFragment(f);
 }
 
 }  // namespace
