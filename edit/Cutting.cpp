@@ -18,7 +18,8 @@ uint32_t TruncateToCount(double x) {
 // while nothing plays); it must not be left pointing at freed memory.
 void FreeFragment(SoundFragment* f) {
     if (Sound.Current == f) Sound.Current = nullptr;
-    DeleteFragment(f);
+    delete[] f->Data;
+    delete f;
 }
 
 }  // namespace

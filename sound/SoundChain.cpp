@@ -1,6 +1,5 @@
 #include "sound/SoundChain.h"
 
-#include <cstddef>
 #include <cstring>
 #include <new>
 
@@ -36,42 +35,23 @@ double BytesToMs(double bytes) {
     return BytesToMsFor(bytes, Sound.SamplesPerSec, Sound.BitsPerSample, Sound.Channels);
 }
 
-namespace {
-
-// A fragment is one block: the node, then its bytes at the first aligned
-// offset after it. One allocation per fragment instead of two halves the
-// calls into the heap, which a long file makes tens of thousands of; each
-// fragment is still its own block, freed on its own.
-constexpr size_t DataOffset =
-    (sizeof(SoundFragment) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) * alignof(std::max_align_t);
-
-}  // namespace
-
 void FreeChain(SoundFragment* head) {
     while (head) {
         SoundFragment* next = head->Next;
-        DeleteFragment(head);
+        delete[] head->Data;
+        delete head;
         head = next;
     }
 }
 
-SoundFragment* TryNewFragment(uint32_t fragmentSize) {
-    void* block = ::operator new(DataOffset + size_t(fragmentSize), std::nothrow);
-    if (!block) return nullptr;
-    return new (block) SoundFragment{static_cast<uint8_t*>(block) + DataOffset, nullptr};
-}
-
 SoundFragment* NewFragment(uint32_t fragmentSize, bool zeroFill) {
-    SoundFragment* f = TryNewFragment(fragmentSize);
-    if (!f) throw std::bad_alloc();
-    if (zeroFill) std::memset(f->Data, 0, fragmentSize);
-    return f;
-}
-
-void DeleteFragment(SoundFragment* fragment) {
-    if (!fragment) return;
-    fragment->~SoundFragment();
-    ::operator delete(static_cast<void*>(fragment));
+    uint8_t* data = zeroFill ? new uint8_t[fragmentSize]() : new uint8_t[fragmentSize];
+    try {
+        return new SoundFragment{data, nullptr};
+    } catch (...) {
+        delete[] data;
+        throw;
+    }
 }
 
 SoundFragment* FindFragmentAt(SoundFragment* head, uint32_t fragmentSize, double totalBytes,

@@ -10,7 +10,7 @@
 #include "sound/WaveFormat.h"
 
 struct SoundFragment {
-    uint8_t* Data;        // exactly FragmentSize bytes, in the node's own block
+    uint8_t* Data;        // exactly FragmentSize bytes, owned by the node
     SoundFragment* Next;  // null at the last fragment
 };
 
@@ -50,19 +50,13 @@ uint32_t ComputeFragmentSize(uint16_t channels, uint32_t samplesPerSec, uint16_t
 double BytesToMsFor(double bytes, uint32_t samplesPerSec, uint16_t bitsPerSample, uint16_t channels);
 double BytesToMs(double bytes);
 
-// Frees every fragment from head on, each its own block. Null does nothing.
+// Frees every fragment from head on (data, then node). Null does nothing.
 // Does not touch Sound: callers reset Head and the totals themselves.
 void FreeChain(SoundFragment* head);
 
 // Allocates one fragment of fragmentSize bytes (contents uninitialised
 // unless zeroFill), Next null. Throws std::bad_alloc like new.
 SoundFragment* NewFragment(uint32_t fragmentSize, bool zeroFill = false);
-// The same without throwing: null when the memory is not there.
-SoundFragment* TryNewFragment(uint32_t fragmentSize);
-
-// Frees one fragment made by NewFragment or TryNewFragment (node and bytes
-// are one block). Null does nothing; Next is not followed.
-void DeleteFragment(SoundFragment* fragment);
 
 // The fragment holding the byte at `fraction` of the sound (a point on a
 // boundary belongs to the fragment ending there). Writes that fragment's

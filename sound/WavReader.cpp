@@ -149,7 +149,13 @@ struct PendingChain {
     void Free() { FreeChain(Release()); }
 };
 
-SoundFragment* AllocateFragment(uint32_t size) { return TryNewFragment(size); }
+SoundFragment* AllocateFragment(uint32_t size) {
+    uint8_t* data = new (std::nothrow) uint8_t[size];
+    if (!data) return nullptr;
+    SoundFragment* f = new (std::nothrow) SoundFragment{data, nullptr};
+    if (!f) delete[] data;
+    return f;
+}
 
 enum class DataOutcome { Loaded, TooFewBytes, NoMemory };
 
