@@ -14,10 +14,15 @@ HWND ShowBusyPopup(const std::wstring& text) {
     const int left = (main.right - main.left - width) / 2 + main.left;
     const int top = (main.bottom - main.top - height) / 2 + main.top;
     HWND popup = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", text.c_str(),
-                                 WS_POPUP | WS_VISIBLE | WS_BORDER | SS_CENTER, left, top, width, height,
-                                 MainWindow, nullptr, AppInstance, nullptr);
+                                 WS_POPUP | WS_BORDER | SS_CENTER, left, top, width, height, MainWindow, nullptr,
+                                 AppInstance, nullptr);
     if (popup) {
         SendMessageW(popup, WM_SETFONT, reinterpret_cast<WPARAM>(ButtonFont), TRUE);
+        // Shown without taking the activation: the main window keeps it (it
+        // is only disabled), and under Wine an activated popup becomes a
+        // window the window manager is asked about, whose removal then waits
+        // two seconds for an answer where there is no window manager.
+        ShowWindow(popup, SW_SHOWNOACTIVATE);
         UpdateWindow(popup);
     }
     EnableWindow(MainWindow, FALSE);

@@ -153,7 +153,9 @@ void DrawOutline() {
 void PaintMainWindow(HWND window) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
-    if (!HeldFrameStillCurrent()) {
+    // A minimised window has no pixels to draw: clearing then would only
+    // throw away the held frame that its restore can present again.
+    if (GlSurfaceHasPixels() && !HeldFrameStillCurrent()) {
         glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT);
     }

@@ -64,6 +64,8 @@ GLuint colorBuffer = 0;
 unsigned surfaceGeneration = 0;
 int surfaceWidth = 0;  // the client area the surface stands for
 int surfaceHeight = 0;
+int storageWidth = 0;  // the size the drawing storage was made for
+int storageHeight = 0;
 std::vector<uint32_t> readBack;  // one frame, bottom-up BGRA
 
 template <typename Fn>
@@ -104,6 +106,8 @@ bool LoadFramebufferApi() {
 // (Re)allocates the colour renderbuffer for the surface size and checks the
 // framebuffer; on any failure drawing falls back to the back buffer.
 void AllocateFramebuffer(int width, int height) {
+    storageWidth = width;
+    storageHeight = height;
     if (!useFramebuffer) return;
     // An empty renderbuffer would leave the framebuffer incomplete for good.
     if (width < 1) width = 1;
@@ -226,14 +230,20 @@ void CreateGlSurface(HWND window) {
 }
 
 void ResizeGlSurface(int width, int height) {
-    ++surfaceGeneration;
     if (width < 0) width = 0;
     if (height < 0) height = 0;
     surfaceWidth = width;
     surfaceHeight = height;
-    // A minimised window has a 0 x 0 client area; the old storage is kept
-    // (nothing is presented then) rather than asking for an empty buffer.
+    // A minimised window has a 0 x 0 client area: nothing is presented then,
+    // and the storage with the last frame is kept as it is, so a restore at
+    // the same size presents that frame again instead of drawing it anew.
     if (width == 0 || height == 0) return;
+    // Windows sends WM_SIZE for much besides a change of size (a restore, a
+    // show); only a new size needs new storage.
+    if (width == storageWidth && height == storageHeight) return;
+    storageWidth = width;
+    storageHeight = height;
+    ++surfaceGeneration;
     if (helperWindow)
         SetWindowPos(helperWindow, nullptr, 0, 0, width, height,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);

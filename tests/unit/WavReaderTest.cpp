@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #ifdef __linux__
 #include <sys/resource.h>
-
-#include <fstream>
 #endif
 
 #include "WavFileBuilder.h"
@@ -68,6 +68,17 @@ protected:
         MemoryWavInput input(file.data.data(), file.size());
         const int result = LoadWavFrom(input);
         consumed = input.Position();
+        return result;
+    }
+    // The same bytes through a real file, which is read in pieces of its own.
+    int LoadThroughFile(const Bytes& file) {
+        const std::string path = ::testing::TempDir() + "dudorori-reader-" + std::to_string(file.size()) + ".wav";
+        {
+            std::ofstream out(path, std::ios::binary);
+            out.write(reinterpret_cast<const char*>(file.data.data()), std::streamsize(file.size()));
+        }
+        const int result = LoadWav(std::wstring(path.begin(), path.end()));
+        std::remove(path.c_str());
         return result;
     }
     // The file must be refused with exactly these lines, the previous sound
@@ -210,15 +221,29 @@ TEST_F(WavReader, FmtChunkWithExtensionSizeIsSkippedAndLogsZero) {
     EXPECT_EQ(log.lines, expected);
 }
 
+// Also from a file: a skip within the piece already read and one far past
+// it, and data that crosses several of the file reader's pieces.
 TEST_F(WavReader, FactChunkIsSkipped) {
     Format f;
-    Bytes file = wavbuild::Start(f);
-    file.Id("fact").U32(4).U32(22050).Id("data").U32(44100).Pattern(44100);
-    ASSERT_EQ(Load(file), 1);
-    EXPECT_EQ(SoundBytes(), Expected(44100, 44100, 0));
-    auto expected = SuccessLines(f, 16, true);
-    expected.push_back(L"Длительность записи - 0 мин. 0 сек.");
-    EXPECT_EQ(log.lines, expected);
+    struct Case {
+        uint32_t factSize, dataBytes;
+        bool throughFile;
+        const wchar_t* duration;
+    };
+    for (const Case& c : {Case{4, 44100, false, L"Длительность записи - 0 мин. 0 сек."},
+                          Case{4, 44100, true, L"Длительность записи - 0 мин. 0 сек."},
+                          Case{1600003, 3 * 1048576 + 4410, true, L"Длительность записи - 0 мин. 35 сек."}}) {
+        SCOPED_TRACE(c.factSize);
+        log.lines.clear();
+        Bytes file = wavbuild::Start(f);
+        file.Id("fact").U32(c.factSize).Fill(c.factSize, 0x5A).Id("data").U32(c.dataBytes).Pattern(c.dataBytes);
+        ASSERT_EQ(c.throughFile ? LoadThroughFile(file) : Load(file), 1);
+        const size_t whole = c.dataBytes / 4410 * 4410;
+        EXPECT_EQ(SoundBytes(), Expected(whole, whole, 0));
+        auto expected = SuccessLines(f, 16, true);
+        expected.push_back(c.duration);
+        EXPECT_EQ(log.lines, expected);
+    }
 }
 
 TEST_F(WavReader, SecondFactOrListBeforeDataIsRefused) {

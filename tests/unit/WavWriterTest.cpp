@@ -123,7 +123,18 @@ TEST_F(WavWriter, RecordIsWrittenAsHeldNotRecomputed) {
     EXPECT_EQ(std::string(file.begin() + 36, file.begin() + 40), "data");
 }
 
+// Every format, and a sound long enough to go out (and come back in) in
+// several pieces of about a megabyte with fragments across their edges.
 TEST_F(WavWriter, WhatIsWrittenLoadsBackTheSame) {
+    {
+        const uint32_t size = ComputeFragmentSize(2, 44100, 16);
+        TestChain chain(400, size);
+        ASSERT_EQ(SaveWav(Wide(target), chain.head, 400 * size, size, MakePcmFormat(2, 44100, 16)), 1);
+        ASSERT_EQ(LoadWav(Wide(target)), 1);
+        std::vector<uint8_t> want(400 * size);
+        for (size_t i = 0; i < want.size(); ++i) want[i] = wavbuild::PatternByte(i);
+        EXPECT_EQ(SoundBytes(), want);
+    }
     for (uint16_t bits : {8, 16, 24})
         for (uint32_t rate : {8000u, 11025u, 22050u, 44100u, 48000u, 96000u, 192000u})
             for (uint16_t channels : {1, 2}) {
@@ -224,15 +235,16 @@ WavSinkOpener FailingAfter(size_t limit, bool closeFails = false, std::wstring* 
 }
 
 TEST_F(WavWriter, ShortWriteFailsAndKeepsTheOldFile) {
-    TestChain chain(10, 4410);
+    TestChain chain(400, 4410);
     const std::vector<uint8_t> old = {'g', 'o', 'o', 'd'};
-    // Short in the header, at the first fragment, and in the middle.
-    for (size_t limit : {size_t(10), size_t(44), size_t(44 + 3 * 4410 + 17)}) {
+    // Short in the header, at the first fragment, in the middle, and in the
+    // last of the pieces the fragments are written in.
+    for (size_t limit : {size_t(10), size_t(44), size_t(44 + 3 * 4410 + 17), size_t(44 + 400 * 4410 - 1)}) {
         SCOPED_TRACE(limit);
         log.lines.clear();
         WriteFile(target, old);
         std::wstring opened;
-        EXPECT_EQ(SaveWavWith(FailingAfter(limit, false, &opened), Wide(target), chain.head, 44100, 4410,
+        EXPECT_EQ(SaveWavWith(FailingAfter(limit, false, &opened), Wide(target), chain.head, 400 * 4410, 4410,
                               MakePcmFormat(1, 44100, 16)),
                   0);
         const std::vector<std::wstring> expected = {L"Не удалось сохранить всю запись!", L"Пробуем закрыть файл...",
