@@ -1,5 +1,7 @@
 #include "app/AppState.h"
 
+#include "audio/RecordingFlags.h"
+
 HINSTANCE AppInstance = nullptr;
 HWND MainWindow = nullptr;
 
@@ -13,7 +15,10 @@ HFONT ButtonFont, ComboFont, LogFont;
 HBRUSH BackgroundBrush;
 HCURSOR HandCursor, ArrowCursor;
 
-bool RecordingInProgress() { return StopRecordButton && IsWindowEnabled(StopRecordButton); }
+// From the moment Record starts the recording thread, not only once the
+// device reported open: in between the capture callback may already link
+// fragments onto the chain.
+bool RecordingInProgress() { return RecordingActive || (StopRecordButton && IsWindowEnabled(StopRecordButton)); }
 bool PlaybackInProgress() { return StopPlayButton && IsWindowEnabled(StopPlayButton); }
 
 void RequestRepaint() {

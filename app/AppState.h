@@ -18,8 +18,8 @@ extern HCURSOR HandCursor, ArrowCursor;
 
 constexpr unsigned LogLineCap = 25;
 
-// True while a recording (StopRecordButton enabled) or a playback
-// (StopPlayButton enabled) runs: the buttons are the program's mode.
+// True while a recording (its thread started, or StopRecordButton enabled)
+// or a playback (StopPlayButton enabled) runs.
 bool RecordingInProgress();
 bool PlaybackInProgress();
 

@@ -14,8 +14,17 @@ int AppendLogLine(HWND listBox, const wchar_t* text, unsigned cap) {
         SendMessageW(listBox, LB_DELETESTRING, 0, 0);
         --n;
     }
-    // Making the newest line the caret line scrolls it fully into view.
+    // Making the newest line the caret line scrolls it fully into view on
+    // Windows; Wine does not scroll a single-selection list for it, so the
+    // top line is also set to the first one that leaves the newest in view.
     SendMessageW(listBox, LB_SETCARETINDEX, n - 1, 0);
+    RECT client{};
+    const LRESULT lineHeight = SendMessageW(listBox, LB_GETITEMHEIGHT, 0, 0);
+    if (lineHeight > 0 && GetClientRect(listBox, &client)) {
+        const unsigned shown = unsigned(client.bottom - client.top) / unsigned(lineHeight);
+        const unsigned top = shown == 0 ? n - 1 : (n > shown ? n - shown : 0);
+        SendMessageW(listBox, LB_SETTOPINDEX, top, 0);
+    }
     return 1;
 }
 

@@ -91,11 +91,13 @@ void SaveAsCommand() {
     LogLine(L"Путь сохранения файла: ");
     LogLine(L" " + shown);
 
-    const int result = SaveWav(path, Sound.Head, static_cast<uint32_t>(Sound.TotalBytes), Sound.FragmentSize,
+    const int result = SaveWav(path, Sound.Head, static_cast<uint64_t>(Sound.TotalBytes), Sound.FragmentSize,
                                Sound.PlaybackFormat);
     if (result == 1) {
         const std::wstring text = L"Путь сохранения:\n " + shown;
         Box(text.c_str(), L"Файл успешно сохранён", MB_OK);
+    } else if (result == SaveRefusedTooLarge) {
+        Box(L" Запись больше 4 ГБ, в WAV файл её не сохранить! ", L"Ошибка", MB_ICONERROR);
     } else if (!Sound.Head) {
         Box(L" Нет данных для сохранения! ", L"Внимание", MB_ICONINFORMATION);
     } else {

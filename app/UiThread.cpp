@@ -1,5 +1,8 @@
 #include "app/UiThread.h"
 
+#include <deque>
+#include <mutex>
+
 #include "app/AppState.h"
 #include "app/EventLog.h"
 
@@ -7,11 +10,41 @@ namespace {
 
 DWORD uiThreadId = 0;
 
-struct PendingAlert {
+// What another thread asked the window thread to do. The requests wait here,
+// in the order they were made, and the private message only wakes the window
+// thread: it carries nothing, so a message posted by another process (any
+// process of the desktop can post to the window) finds either nothing to do
+// or a real request, never a pointer it would have to trust.
+struct UiRequest {
+    UINT kind;  // WM_APP_LOG_LINE, WM_APP_ENABLE or WM_APP_ALERT
     std::wstring text;
     std::wstring caption;
-    UINT flags;
+    UINT flags = 0;
+    HWND control = nullptr;
+    bool enable = false;
 };
+
+std::mutex requestsMutex;
+std::deque<UiRequest> requests;
+
+void Request(UiRequest request) {
+    const UINT kind = request.kind;
+    {
+        std::lock_guard<std::mutex> lock(requestsMutex);
+        requests.push_back(std::move(request));
+    }
+    // One wake-up per request. Should the post fail (a full queue), the
+    // request is still carried out with the next wake-up.
+    PostMessageW(MainWindow, kind, 0, 0);
+}
+
+bool TakeRequest(UiRequest& request) {
+    std::lock_guard<std::mutex> lock(requestsMutex);
+    if (requests.empty()) return false;
+    request = std::move(requests.front());
+    requests.pop_front();
+    return true;
+}
 
 }  // namespace
 
@@ -24,8 +57,7 @@ void LogFromAnyThread(const std::wstring& line) {
         AppendLogLine(EventLog, line.c_str(), LogLineCap);
         return;
     }
-    auto* copy = new std::wstring(line);
-    if (!PostMessageW(MainWindow, WM_APP_LOG_LINE, 0, reinterpret_cast<LPARAM>(copy))) delete copy;
+    Request(UiRequest{WM_APP_LOG_LINE, line, std::wstring()});
 }
 
 void EnableFromAnyThread(HWND control, bool enable) {
@@ -33,7 +65,10 @@ void EnableFromAnyThread(HWND control, bool enable) {
         EnableWindow(control, enable ? TRUE : FALSE);
         return;
     }
-    PostMessageW(MainWindow, WM_APP_ENABLE, enable ? TRUE : FALSE, reinterpret_cast<LPARAM>(control));
+    UiRequest request{WM_APP_ENABLE, std::wstring(), std::wstring()};
+    request.control = control;
+    request.enable = enable;
+    Request(std::move(request));
 }
 
 void AlertFromAnyThread(const std::wstring& text, const std::wstring& caption, UINT flags) {
@@ -41,28 +76,25 @@ void AlertFromAnyThread(const std::wstring& text, const std::wstring& caption, U
         MessageBoxW(MainWindow, text.c_str(), caption.c_str(), flags);
         return;
     }
-    auto* alert = new PendingAlert{text, caption, flags};
-    if (!PostMessageW(MainWindow, WM_APP_ALERT, 0, reinterpret_cast<LPARAM>(alert))) delete alert;
+    Request(UiRequest{WM_APP_ALERT, text, caption, flags});
 }
 
-bool HandleUiThreadMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
-    case WM_APP_LOG_LINE: {
-        auto* line = reinterpret_cast<std::wstring*>(lParam);
-        AppendLogLine(EventLog, line->c_str(), LogLineCap);
-        delete line;
-        return true;
-    }
+bool HandleUiThreadMessage(UINT msg, WPARAM, LPARAM) {
+    if (msg != WM_APP_LOG_LINE && msg != WM_APP_ENABLE && msg != WM_APP_ALERT) return false;
+    // Whichever of the three woke the thread, the oldest request goes first:
+    // lines, button changes and boxes keep the order they were made in.
+    UiRequest request;
+    if (!TakeRequest(request)) return true;
+    switch (request.kind) {
+    case WM_APP_LOG_LINE:
+        AppendLogLine(EventLog, request.text.c_str(), LogLineCap);
+        break;
     case WM_APP_ENABLE:
-        EnableWindow(reinterpret_cast<HWND>(lParam), static_cast<BOOL>(wParam));
-        return true;
-    case WM_APP_ALERT: {
-        auto* alert = reinterpret_cast<PendingAlert*>(lParam);
-        MessageBoxW(MainWindow, alert->text.c_str(), alert->caption.c_str(), alert->flags);
-        delete alert;
-        return true;
-    }
+        EnableWindow(request.control, request.enable ? TRUE : FALSE);
+        break;
     default:
-        return false;
+        MessageBoxW(MainWindow, request.text.c_str(), request.caption.c_str(), request.flags);
+        break;
     }
+    return true;
 }

@@ -7,10 +7,11 @@
 
 #include <string>
 
-// Private messages of the main window.
-constexpr UINT WM_APP_LOG_LINE = WM_APP + 1;     // lParam: std::wstring*
-constexpr UINT WM_APP_ENABLE = WM_APP + 2;       // wParam: BOOL, lParam: HWND
-constexpr UINT WM_APP_ALERT = WM_APP + 3;        // lParam: PendingAlert*
+// Private messages of the main window. They carry nothing: each one wakes the
+// window thread to carry out the oldest request another thread queued.
+constexpr UINT WM_APP_LOG_LINE = WM_APP + 1;  // a line for the event log
+constexpr UINT WM_APP_ENABLE = WM_APP + 2;    // a control enabled or disabled
+constexpr UINT WM_APP_ALERT = WM_APP + 3;     // a message box
 
 void InitUiThread();  // called on the window thread at start-up
 bool OnUiThread();

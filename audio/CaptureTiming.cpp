@@ -31,10 +31,20 @@ struct TimingState {
 };
 TimingState Timing;
 
+// The released program reads no environment: only a build made for
+// measurements (tests and benchmarks) looks for the file name.
+const wchar_t* TimingPath() {
+#ifdef DUDORORI_MEASUREMENTS
+    return _wgetenv(L"DUDORORI_CAPTURE_TIMING");
+#else
+    return nullptr;
+#endif
+}
+
 }  // namespace
 
 void CaptureTimingBegin(uint32_t fragmentSize, double fragmentMs) {
-    const wchar_t* path = _wgetenv(L"DUDORORI_CAPTURE_TIMING");
+    const wchar_t* path = TimingPath();
     Timing = TimingState{};
     if (!path || !*path) return;
     LARGE_INTEGER frequency;

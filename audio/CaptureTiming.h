@@ -1,5 +1,6 @@
-// Optional measurement of the capture callback: when the environment
-// variable DUDORORI_CAPTURE_TIMING names a file, every stored fragment's
+// Optional measurement of the capture callback, in builds made with the
+// DUDORORI_MEASUREMENTS option only: when the environment variable
+// DUDORORI_CAPTURE_TIMING names a file, every stored fragment's
 // callback time (entry to re-queue) and the gap between successive stored
 // fragments are accumulated, and one summary line per recording is appended
 // to that file when the recording thread has closed the device.

@@ -64,7 +64,9 @@ int CutSound(SoundFragment* head, uint32_t skip, uint32_t keep) {
     }
     Sound.Head = f;
 
-    Sound.TotalBytes = double(uint32_t(Sound.FragmentSize * keep));
+    // In double: a 64-bit build may keep 4 GiB or more, which a 32-bit product
+    // would wrap.
+    Sound.TotalBytes = double(Sound.FragmentSize) * keep;
     Sound.TotalMs = BytesToMs(Sound.TotalBytes);
 
     SoundFragment* rest = lastKept->Next;

@@ -124,17 +124,23 @@ std::unique_ptr<WavSink> OpenWavFileSink(const std::wstring& path) {
 
 std::wstring TemporaryPathFor(const std::wstring& target) { return target + L".saving"; }
 
-int SaveWav(const std::wstring& path, const SoundFragment* head, uint32_t dataBytes, uint32_t fragmentSize,
+int SaveWav(const std::wstring& path, const SoundFragment* head, uint64_t dataBytes, uint32_t fragmentSize,
             WaveFormatRecord info) {
     return SaveWavWith(OpenWavFileSink, path, head, dataBytes, fragmentSize, info);
 }
 
 int SaveWavWith(const WavSinkOpener& open, const std::wstring& path, const SoundFragment* head,
-                uint32_t dataBytes, uint32_t fragmentSize, WaveFormatRecord info) {
+                uint64_t totalBytes, uint32_t fragmentSize, WaveFormatRecord info) {
     if (!head) {
         LogLine(L"Ошибка, нет данных для сохранения!");
         return 0;
     }
+    // Cut to 32 bits the size would wrap: a truncated file reported saved.
+    if (!FitsInWavFile(totalBytes)) {
+        LogLine(L"Ошибка, запись больше 4 ГБ не помещается в WAV файл!");
+        return SaveRefusedTooLarge;
+    }
+    const uint32_t dataBytes = uint32_t(totalBytes);
     const std::wstring tempPath = TemporaryPathFor(path);
     std::unique_ptr<WavSink> sink = open(tempPath);
     if (!sink) {

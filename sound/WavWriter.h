@@ -35,15 +35,25 @@ std::unique_ptr<WavSink> OpenWavFileSink(const std::wstring& path);
 // The name the file is written under before it replaces `target`.
 std::wstring TemporaryPathFor(const std::wstring& target);
 
+// The RIFF size field (data + 36 header bytes after it) has 32 bits, so a
+// sound of more bytes than this has no WAV file.
+constexpr uint64_t MaxWavDataBytes = 0xFFFFFFFFull - 36;
+inline bool FitsInWavFile(uint64_t dataBytes) { return dataBytes <= MaxWavDataBytes; }
+
+// SaveWav's result for a sound too large for a WAV file (see FitsInWavFile):
+// refused before anything is opened.
+constexpr int SaveRefusedTooLarge = 2;
+
 // Writes dataBytes bytes of sound from the chain at head (fragments of
 // fragmentSize bytes, whole fragments only) with the format block `info`
 // copied as it is. 1 when the file at path is complete; 0 otherwise, with
-// the reason in the log and no file created or changed. A null head is
-// refused before anything is opened.
-int SaveWav(const std::wstring& path, const SoundFragment* head, uint32_t dataBytes, uint32_t fragmentSize,
+// the reason in the log and no file created or changed. A null head, and
+// (with SaveRefusedTooLarge) a sound too large for the format, are refused
+// before anything is opened.
+int SaveWav(const std::wstring& path, const SoundFragment* head, uint64_t dataBytes, uint32_t fragmentSize,
             WaveFormatRecord info);
 
 // The same with the sink for the temporary file opened by `open` (tests put
 // a failing sink there).
 int SaveWavWith(const WavSinkOpener& open, const std::wstring& path, const SoundFragment* head,
-                uint32_t dataBytes, uint32_t fragmentSize, WaveFormatRecord info);
+                uint64_t dataBytes, uint32_t fragmentSize, WaveFormatRecord info);

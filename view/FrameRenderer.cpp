@@ -22,9 +22,11 @@
 
 namespace {
 
-// Frame timing for measurements: when the environment names a file in
-// DUDORORI_FRAME_TIMES, every frame appends "<content> <ms drawing> <ms
-// presenting> <bytes of sound>" to it. Nothing is read or written otherwise.
+// Frame timing for measurements, in builds made with the
+// DUDORORI_MEASUREMENTS option only (the released program reads no
+// environment): when the environment names a file in DUDORORI_FRAME_TIMES,
+// every frame appends "<content> <ms drawing> <ms presenting> <bytes of
+// sound>" to it. Nothing is read or written otherwise.
 class FrameTimer {
 public:
     FrameTimer() {
@@ -49,10 +51,14 @@ public:
 
 private:
     static FILE* OpenLog() {
+#ifdef DUDORORI_MEASUREMENTS
         wchar_t path[MAX_PATH];
         const DWORD length = GetEnvironmentVariableW(L"DUDORORI_FRAME_TIMES", path, MAX_PATH);
         if (length == 0 || length >= MAX_PATH) return nullptr;
         return _wfopen(path, L"a");
+#else
+        return nullptr;
+#endif
     }
     FILE* file_ = nullptr;
     LARGE_INTEGER frequency_{}, start_{}, present_{};
@@ -131,9 +137,12 @@ GraphFrameKey CurrentGraphFrame() {
             SoundGeneration, GlSurfaceGeneration()};
 }
 
-// Only a framebuffer object is sure to keep its pixels between frames.
+// A framebuffer object keeps its pixels between frames; without one the
+// frame is presented again from the pixels read back for it. Either way an
+// uncovered window is not drawn again, which matters most for a detailed
+// long graph: its own busy popup uncovers the window when it closes.
 bool HeldFrameStillCurrent() {
-    return graphFrameHeld && GlSurfaceUsesFramebuffer() && GraphShown() && heldGraphFrame == CurrentGraphFrame();
+    return graphFrameHeld && GraphShown() && heldGraphFrame == CurrentGraphFrame();
 }
 
 void DrawOutline() {
@@ -172,7 +181,8 @@ void PaintMainWindow(HWND window) {
 void RenderFrame(HDC paintDc) {
     FrameTimer timer;
     const char* content = "empty";
-    if (HeldFrameStillCurrent()) {
+    const bool held = HeldFrameStillCurrent();
+    if (held) {
         content = "held";
     } else if (GlSurfaceHasPixels()) {
         const PlotRectangle r = PlotRect;
@@ -208,7 +218,10 @@ void RenderFrame(HDC paintDc) {
         if (graphFrameHeld) heldGraphFrame = CurrentGraphFrame();
     }
     timer.Presenting();
-    PresentFrame(paintDc);
+    if (held)
+        PresentHeldFrame(paintDc);
+    else
+        PresentFrame(paintDc);
     glFlush();
     timer.Finish(content);
 }

@@ -13,6 +13,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -67,6 +68,9 @@ int surfaceHeight = 0;
 int storageWidth = 0;  // the size the drawing storage was made for
 int storageHeight = 0;
 std::vector<uint32_t> readBack;  // one frame, bottom-up BGRA
+// GL_BGRA_EXT where the context has it (OpenGL 1.2 or EXT_bgra), else
+// GL_RGBA with red and blue swapped after the read.
+GLenum readFormat = BgraExt;
 
 template <typename Fn>
 bool Load(Fn& target, const char* name) {
@@ -88,6 +92,31 @@ bool HasExtension(const char* name) {
         if (startsWord && endsWord) return true;
     }
     return false;
+}
+
+bool ReadsBgra() {
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    int major = 0, minor = 0;
+    if (version && std::sscanf(version, "%d.%d", &major, &minor) == 2 && (major > 1 || (major == 1 && minor >= 2)))
+        return true;
+    return HasExtension("GL_EXT_bgra");
+}
+
+// The read-back pixels in the DIB's byte order (blue, green, red).
+void SwapRedAndBlue(std::vector<uint32_t>& pixels) {
+    for (uint32_t& p : pixels) p = (p & 0xFF00FF00u) | ((p & 0xFFu) << 16) | ((p >> 16) & 0xFFu);
+}
+
+void PutOnWindow(HDC paintDc) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = surfaceWidth;
+    info.bmiHeader.biHeight = surfaceHeight;  // bottom-up: the row order of OpenGL
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    SetDIBitsToDevice(paintDc, 0, 0, DWORD(surfaceWidth), DWORD(surfaceHeight), 0, 0, 0,
+                      UINT(surfaceHeight), readBack.data(), &info, DIB_RGB_COLORS);
 }
 
 bool LoadFramebufferApi() {
@@ -225,6 +254,7 @@ void CreateGlSurface(HWND window) {
     GlRenderContext = wglCreateContext(GlDeviceContext);
     wglMakeCurrent(GlDeviceContext, GlRenderContext);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    readFormat = ReadsBgra() ? BgraExt : GL_RGBA;
     CreateFramebuffer();
     InitStartUpState();
 }
@@ -274,14 +304,18 @@ void PresentFrame(HDC paintDc) {
     const size_t count = size_t(surfaceWidth) * size_t(surfaceHeight);
     if (readBack.size() != count) readBack.assign(count, 0xFFFFFFFFu);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, surfaceWidth, surfaceHeight, BgraExt, GL_UNSIGNED_BYTE, readBack.data());
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = surfaceWidth;
-    info.bmiHeader.biHeight = surfaceHeight;  // bottom-up: the row order of OpenGL
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    SetDIBitsToDevice(paintDc, 0, 0, DWORD(surfaceWidth), DWORD(surfaceHeight), 0, 0, 0,
-                      UINT(surfaceHeight), readBack.data(), &info, DIB_RGB_COLORS);
+    glReadPixels(0, 0, surfaceWidth, surfaceHeight, readFormat, GL_UNSIGNED_BYTE, readBack.data());
+    if (readFormat != BgraExt) SwapRedAndBlue(readBack);
+    PutOnWindow(paintDc);
+}
+
+void PresentHeldFrame(HDC paintDc) {
+    if (!GlSurfaceHasPixels() || !paintDc) return;
+    // The fallback's back buffer need not have kept the frame, but the pixels
+    // that presented it are still here.
+    if (useFramebuffer || readBack.size() != size_t(surfaceWidth) * size_t(surfaceHeight)) {
+        PresentFrame(paintDc);
+        return;
+    }
+    PutOnWindow(paintDc);
 }

@@ -16,6 +16,9 @@ void ResizeGlSurface(int width, int height);
 bool SetupPlotCoordinates(const SoundFragment* head);
 // Puts the finished frame on the window (takes the place of the buffer swap).
 void PresentFrame(HDC paintDc);
+// Puts the last presented frame on the window again, unchanged (a repaint
+// while nothing it shows has changed), without drawing it.
+void PresentHeldFrame(HDC paintDc);
 // False while the client area is empty (minimised window): nothing to draw.
 bool GlSurfaceHasPixels();
 // True when frames go to an offscreen framebuffer object, false when they

@@ -30,18 +30,25 @@ stop_started() {
 # build_config native|win64|win32: configure (once) and build one build tree.
 # Several scripts may run at once (a developer's system-test beside a full
 # test run): one build at a time per tree.
+# The win64 tree, which the system tests and benchmarks run, has the
+# measurements compiled in; the win32 tree builds the released program,
+# which reads no environment.
 build_config() {
-  local kind="$1" dir="$BUILD/$1" args=()
+  local kind="$1" dir="$BUILD/$1" args=() measure=""
   case "$kind" in
     native) ;;
-    win64) args=(-DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-x86_64.cmake") ;;
-    win32) args=(-DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-i686.cmake") ;;
+    win64) args=(-DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-x86_64.cmake"); measure=ON ;;
+    win32) args=(-DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-i686.cmake"); measure=OFF ;;
     *) die "unknown build kind $kind" ;;
   esac
+  if [ -n "$measure" ]; then args+=(-DDUDORORI_MEASUREMENTS="$measure"); fi
   mkdir -p "$BUILD"
   (
     flock 9
-    if [ ! -f "$dir/CMakeCache.txt" ]; then
+    # A tree configured before the option existed, or with the other value,
+    # is configured again.
+    if [ ! -f "$dir/CMakeCache.txt" ] ||
+      { [ -n "$measure" ] && ! grep -q "^DUDORORI_MEASUREMENTS:BOOL=$measure\$" "$dir/CMakeCache.txt"; }; then
       cmake -S "$REPO" -B "$dir" -DCMAKE_BUILD_TYPE=Release "${args[@]}" >"$BUILD/cmake-$kind.log" 2>&1 \
         || { cat "$BUILD/cmake-$kind.log" >&2; exit 1; }
     fi

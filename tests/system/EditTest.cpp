@@ -241,12 +241,15 @@ std::vector<int> LoudSquare() {
     return samples;
 }
 
-int ClipMarksInPlot(App& app) {
-    if (!app.Repaint()) return -1;
-    const st::Shot shot = app.CaptureClient();
-    if (shot.Empty()) return -1;
+// The clipping marks in the plot, once their number is what `expected` asks
+// for (or the wait for it ran out).
+int ClipMarksInPlot(App& app, bool (*expected)(int marks)) {
     const RECT c = app.ClientRect();
-    return shot.Count(5, 5, int(c.right) - 5, int(c.bottom) - 325, IsClipMark);
+    const auto marks = [&](const st::Shot& shot) {
+        return shot.Count(5, 5, int(c.right) - 5, int(c.bottom) - 325, IsClipMark);
+    };
+    const st::Shot shot = app.CaptureWhen([&](const st::Shot& s) { return expected(marks(s)); }, "the clipping marks");
+    return shot.Empty() ? -1 : marks(shot);
 }
 
 // No at the question changes nothing; Yes limits every sample to half scale,
@@ -258,7 +261,7 @@ TEST(NoSoundEditClipping, AsksFirstThenLimitsEverySampleToHalfScale) {
     ASSERT_TRUE(app.Start());
     ASSERT_TRUE(Load(app, L"square.wav", Mono16(original)));
     ASSERT_TRUE(app.Command(IDM_GRAPH_FAST));
-    ASSERT_GT(ClipMarksInPlot(app), 1000) << "the loaded square wave is marked as clipped";
+    ASSERT_GT(ClipMarksInPlot(app, [](int marks) { return marks > 1000; }), 1000) << "the loaded square wave is marked as clipped";
 
     ASSERT_TRUE(app.PostCommand(IDM_CLIPPING));
     Dialog question = app.WaitMessageBox();
@@ -280,7 +283,7 @@ TEST(NoSoundEditClipping, AsksFirstThenLimitsEverySampleToHalfScale) {
     ASSERT_TRUE(app.Settle());
     EXPECT_TRUE(app.Enabled(ID_RECORD_BUTTON));
     EXPECT_TRUE(app.Enabled(ID_PLAY_BUTTON));
-    EXPECT_EQ(ClipMarksInPlot(app), 0) << "the graph still shows the sound before clipping";
+    EXPECT_EQ(ClipMarksInPlot(app, [](int marks) { return marks == 0; }), 0) << "the graph still shows the sound before clipping";
 
     ASSERT_TRUE(SaveAndRead(app, L"clipped.wav", saved));
     const std::vector<int> got = Samples16(saved.data);

@@ -43,6 +43,24 @@ void ExpectFileEquals(const std::vector<uint8_t>& expected, const std::wstring& 
 
 std::wstring Cut100(const std::wstring& path) { return path.substr(0, 100) + L".."; }
 
+// The newest line of the event log is fully in view: the list's top line
+// leaves room for it in the box.
+void ExpectNewestLogLineInView(App& app) {
+  HWND log = app.Control(ID_EVENT_LOG);
+  DWORD_PTR count = 0, top = 0, lineHeight = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(log, LB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &count));
+  ASSERT_TRUE(SendMessageTimeoutW(log, LB_GETTOPINDEX, 0, 0, SMTO_NORMAL, 5000, &top));
+  ASSERT_TRUE(SendMessageTimeoutW(log, LB_GETITEMHEIGHT, 0, 0, SMTO_NORMAL, 5000, &lineHeight));
+  RECT client{};
+  ASSERT_TRUE(GetClientRect(log, &client));
+  ASSERT_GT(lineHeight, 0u);
+  const DWORD_PTR shown = DWORD_PTR(client.bottom - client.top) / lineHeight;
+  ASSERT_GT(count, shown) << "the log is too short to scroll";
+  EXPECT_LT(top, count);
+  EXPECT_GE(top + shown, count) << "the newest of " << count << " lines is below the " << shown
+                                << " shown from line " << top;
+}
+
 void ExpectLoadedButtons(App& app) {
   EXPECT_TRUE(app.Enabled(ID_RECORD_BUTTON));
   EXPECT_FALSE(app.Enabled(ID_STOP_RECORD_BUTTON));
@@ -150,6 +168,7 @@ TEST(FileCommands, RefusedFilesKeepThePreviousSound) {
   std::wstring out = st::TestFile(L"kept.wav");
   ASSERT_TRUE(app.SaveFileAs(out));
   ExpectFileEquals(ExpectedSave(good, 4410), out);
+  ExpectNewestLogLineInView(app);
 }
 
 TEST(FileCommands, CancellingOpenChangesNothing) {
@@ -311,6 +330,31 @@ TEST(CaptureFileCommands, OpenSaveAndEditsAreRefusedWhileRecording) {
   EXPECT_EQ(2, back.blockAlign);
   EXPECT_GT(back.data.size(), 0u);
   EXPECT_EQ(0u, back.data.size() % 4410);
+}
+
+// Record starts the recording thread at once, the device reports open only
+// later: a file command in between must meet the running recording too, or
+// it would replace the chain the capture callback links fragments onto.
+TEST(CaptureFileCommands, OpenAndSaveRightAfterRecordAreRefused) {
+  App app;
+  ASSERT_TRUE(app.Start());
+  const struct {
+    int command;
+    const wchar_t* text;
+  } commands[] = {{IDM_OPEN, L"Сначала остановите запись звука!"}, {IDM_SAVE_AS, L"Сначала остановите запись!"}};
+  for (const auto& c : commands) {
+    SCOPED_TRACE(c.command);
+    ASSERT_TRUE(app.PostCommand(ID_RECORD_BUTTON));
+    ASSERT_TRUE(app.PostCommand(c.command));
+    EXPECT_TRUE(app.ExpectBox(c.text, L"Ошибка"));
+    ASSERT_TRUE(app.Settle());
+    EXPECT_TRUE(app.NoDialog()) << "no file dialog while a recording starts";
+    ASSERT_TRUE(st::WaitUntil([&] { return app.Enabled(ID_STOP_RECORD_BUTTON); }, "the recording to start"))
+        << app.LogDump();
+    ASSERT_TRUE(app.Click(ID_STOP_RECORD_BUTTON));
+    ASSERT_TRUE(app.WaitLog(L"Запись успешно завершена!"));
+    ASSERT_TRUE(app.Click(ID_CLEAR_LOG_BUTTON));
+  }
 }
 
 TEST(PlaybackFileCommands, OpenIsRefusedDuringPlaybackButSaveIsAllowed) {

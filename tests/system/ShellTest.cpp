@@ -525,6 +525,24 @@ TEST(Shell, OpenGlInfoBoxNamesTheRenderer) {
   ASSERT_TRUE(box.PressAndWaitGone(IDOK));
 }
 
+// Any process of the desktop can post the main window's private messages:
+// with garbage in their parameters they must change nothing (once they
+// carried pointers and a control handle, which crashed the program or
+// enabled any of its controls).
+TEST(Shell, ForgedPrivateMessagesFromAnotherProcessAreIgnored) {
+  App app;
+  ASSERT_TRUE(app.Start());
+  const std::vector<std::wstring> before = app.Log();
+  for (UINT msg : {WM_APP + 1, WM_APP + 3}) ASSERT_TRUE(PostMessageW(app.Main(), msg, 1, LPARAM(0x10)));
+  ASSERT_TRUE(PostMessageW(app.Main(), WM_APP + 2, TRUE, LPARAM(app.Control(ID_STOP_RECORD_BUTTON))));
+  ASSERT_TRUE(app.Settle());
+  ASSERT_TRUE(app.Sync());
+  EXPECT_TRUE(app.Running());
+  EXPECT_TRUE(app.NoDialog());
+  EXPECT_EQ(before, app.Log());
+  ExpectButtons(app, kNoSound, "after the forged messages");
+}
+
 // ---- ending --------------------------------------------------------------
 
 TEST(Shell, FileExitEndsWithStatusOne) {

@@ -830,6 +830,24 @@ Shot App::CaptureClient() {
   return CaptureScreen(r);
 }
 
+Shot App::CaptureWhen(const std::function<bool(const Shot&)>& expected, const std::string& what, bool still,
+                      DWORD timeoutMs) {
+  Shot last;
+  if (!Repaint()) return last;
+  Shot previous;
+  const bool ok = WaitUntil(
+      [&] {
+        previous = std::move(last);
+        last = CaptureClient();
+        if (last.Empty() || !expected(last)) return false;
+        return !still || (previous.width == last.width && previous.height == last.height &&
+                          previous.pixels == last.pixels);
+      },
+      "the picture of " + what, timeoutMs);
+  if (!ok && !last.Empty()) last.SavePpm(TestFile(L"unexpected-picture.ppm"));
+  return last;
+}
+
 bool App::Repaint() {
   if (!InvalidateRect(main_, nullptr, FALSE)) return false;
   // The update region is kept by the system, so it can be watched from here:

@@ -47,6 +47,21 @@ std::string Narrow(const std::wstring& text);
 // failure "timed out waiting for <what>" and returns false.
 bool WaitUntil(const std::function<bool()>& cond, const std::string& what, DWORD timeoutMs = kWaitMs);
 
+// Sets an environment variable for the programs started during its lifetime
+// (CreateProcess passes this process's environment on), then removes it.
+class ScopedEnv {
+ public:
+  ScopedEnv(const wchar_t* name, const std::wstring& value) : name_(name) {
+    SetEnvironmentVariableW(name, value.c_str());
+  }
+  ~ScopedEnv() { SetEnvironmentVariableW(name_, nullptr); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const wchar_t* name_;
+};
+
 // ---- tiny WAV files (independent of the program's own code) ---------------
 
 struct Wav {
@@ -218,6 +233,15 @@ class App {
 
   // Pixels of the main window's client area, from the screen.
   Shot CaptureClient();
+  // Repaints, then captures the client area until `expected` holds for a
+  // capture (and, when `still`, the capture before it shows the same
+  // pixels): Wine copies a window's surface to the screen on its own
+  // schedule, so a capture right after the paint may show an older frame.
+  // On timeout adds a failure naming `what` and returns the last capture, so
+  // the caller's checks can say what differs. A picture that moves by itself
+  // (recording, playback) is captured with still = false.
+  Shot CaptureWhen(const std::function<bool(const Shot&)>& expected, const std::string& what, bool still = true,
+                   DWORD timeoutMs = kWaitMs);
   // Asks for a repaint of the whole window and waits until it was painted.
   bool Repaint();
 

@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "SystemTest.h"
+
+#include <GL/gl.h>
 
 namespace {
 
@@ -151,9 +154,10 @@ private:
     std::wstring path_;
 };
 
-Shot Screenshot(App& app) {
-    if (!app.Repaint()) return Shot();
-    return app.CaptureClient();
+// The client area once it shows the expected picture (see CaptureWhen).
+Shot Screenshot(App& app, const std::function<bool(const Shot&)>& expected, const std::string& what,
+                bool still = true) {
+    return app.CaptureWhen(expected, what, still);
 }
 
 // Seconds of the position (the part before " / ") of the time display, or
@@ -181,6 +185,13 @@ int ProgressBarEnd(const Shot& shot, const PlotArea& plot) {
     for (int x = plot.right - 1; x >= plot.left; --x)
         if (shot.Count(x, plot.bottom - 9, x + 1, plot.bottom - 1, IsProgressViolet) >= 3) return x;
     return -1;
+}
+
+// Only the plot background inside the outline: what a capture waits for.
+bool EmptyPlotShown(const Shot& shot, const PlotArea& plot) {
+    const int inner = (plot.Width() - 10) * (plot.Height() - 10);
+    return shot.Count(plot.left + 5, plot.top + 5, plot.right - 5, plot.bottom - 5, IsPlotBackground) == inner &&
+           shot.Count(plot.left, plot.MidY(), plot.left + 4, plot.MidY() + 1, IsDark) > 0;
 }
 
 }  // namespace
@@ -211,13 +222,26 @@ TEST(NoSoundView, EmptyPlotShowsBackgroundOutlineAndTheControls) {
     App app;
     ASSERT_TRUE(app.Start());
     const PlotArea plot = PlotOf(app);
-    const Shot shot = Screenshot(app);
+    const int ids[] = {ID_RECORD_BUTTON, ID_PLAY_BUTTON, ID_CUT_BUTTON, ID_EVENT_LOG};
+    const Shot shot = Screenshot(
+        app,
+        [&](const Shot& s) {
+            if (!EmptyPlotShown(s, plot)) return false;
+            for (int id : ids) {
+                const RECT r = app.ControlRect(id);
+                if (s.Count(r.left + 2, r.top + 2, r.right - 2, r.bottom - 2,
+                            [](uint32_t p) { return Shot::G(p) < 180; }) == 0)
+                    return false;
+            }
+            return true;
+        },
+        "the empty plot and the controls");
     ASSERT_FALSE(shot.Empty());
     ExpectEmptyPlot(shot, plot);
 
     // Buttons, the event log and the time display are drawn by their own
     // windows: their rectangles hold no plot colour and not just white.
-    for (int id : {ID_RECORD_BUTTON, ID_PLAY_BUTTON, ID_CUT_BUTTON, ID_EVENT_LOG}) {
+    for (int id : ids) {
         const RECT r = app.ControlRect(id);
         ASSERT_GT(r.right - r.left, 4) << id;
         const int x0 = int(r.left) + 2, y0 = int(r.top) + 2, x1 = int(r.right) - 2, y1 = int(r.bottom) - 2;
@@ -240,7 +264,7 @@ TEST(NoSoundView, PlotFollowsResizeAndSurvivesMinimising) {
     ASSERT_TRUE(app.Resize(900, 650));
     PlotArea plot = PlotOf(app);
     ASSERT_GT(plot.right, 780) << "the client area did not grow";
-    Shot shot = Screenshot(app);
+    Shot shot = Screenshot(app, [&](const Shot& s) { return EmptyPlotShown(s, plot); }, "the grown empty plot");
     ASSERT_FALSE(shot.Empty());
     ExpectEmptyPlot(shot, plot);
 
@@ -253,7 +277,7 @@ TEST(NoSoundView, PlotFollowsResizeAndSurvivesMinimising) {
     ASSERT_TRUE(app.Settle());
     ASSERT_TRUE(app.Running());
     plot = PlotOf(app);
-    shot = Screenshot(app);
+    shot = Screenshot(app, [&](const Shot& s) { return EmptyPlotShown(s, plot); }, "the restored empty plot");
     ASSERT_FALSE(shot.Empty());
     ExpectEmptyPlot(shot, plot);
 }
@@ -280,18 +304,32 @@ TEST(GraphView, MonoClippingMarksInFastAndDetailedDrawing) {
     for (const Drawing& d : {Drawing{"fast", IDM_GRAPH_FAST, IsFastGreen},
                              Drawing{"detailed", IDM_GRAPH_DETAILED, IsDetailedGreen}}) {
         SCOPED_TRACE(d.name);
+        auto other = d.green == IsFastGreen ? IsDetailedGreen : IsFastGreen;
         ASSERT_TRUE(app.Command(d.command));
-        Shot shot = Screenshot(app);
+        Shot shot = Screenshot(
+            app,
+            [&](const Shot& s) {
+                return s.Count(plot.left, plot.top, loudEnd, plot.bottom, IsClipMark) > (loudEnd - plot.left) * 20 &&
+                       s.Count(quietStart, plot.top, plot.right, plot.bottom, d.green) >
+                           (plot.right - quietStart) * 5 &&
+                       s.Count(plot.left, plot.top, plot.right, plot.bottom, other) == 0;
+            },
+            std::string("the marked ") + d.name + " drawing");
         ASSERT_FALSE(shot.Empty());
         EXPECT_GT(shot.Count(plot.left, plot.top, loudEnd, plot.bottom, IsClipMark), (loudEnd - plot.left) * 20);
         EXPECT_EQ(shot.Count(quietStart, plot.top, plot.right, plot.bottom, IsClipMark), 0);
         EXPECT_GT(shot.Count(quietStart, plot.top, plot.right, plot.bottom, d.green), (plot.right - quietStart) * 5);
         // The other drawing's shade must not appear: the chosen one drew.
-        auto other = d.green == IsFastGreen ? IsDetailedGreen : IsFastGreen;
         EXPECT_EQ(shot.Count(plot.left, plot.top, plot.right, plot.bottom, other), 0);
 
         ASSERT_TRUE(app.Command(IDM_SHOW_CLIPPING));  // marks off
-        shot = Screenshot(app);
+        shot = Screenshot(
+            app,
+            [&](const Shot& s) {
+                return s.Count(plot.left, plot.top, plot.right, plot.bottom, IsClipMark) == 0 &&
+                       s.Count(plot.left, plot.top, loudEnd, plot.bottom, d.green) > (loudEnd - plot.left) * 5;
+            },
+            std::string("the ") + d.name + " drawing without marks");
         ASSERT_FALSE(shot.Empty());
         EXPECT_EQ(shot.Count(plot.left, plot.top, plot.right, plot.bottom, IsClipMark), 0);
         EXPECT_GT(shot.Count(plot.left, plot.top, loudEnd, plot.bottom, d.green), (loudEnd - plot.left) * 5)
@@ -328,14 +366,15 @@ TEST(GraphView, StereoRightChannelClippingMarksOnlyTheLowerHalf) {
             }
             // A restored window is mapped again on Wine's own schedule, and a
             // frame put on it before that is lost: wait for the picture.
-            Shot shot;
-            st::WaitUntil(
-                [&] {
-                    shot = Screenshot(app);
-                    return !shot.Empty() && shot.Count(plot.left, plot.MidY() + 2, plot.right, plot.bottom,
-                                                       IsClipMark) > plot.Width() * 20;
+            const Shot shot = Screenshot(
+                app,
+                [&](const Shot& s) {
+                    return s.Count(plot.left, plot.top, plot.right, plot.MidY() - 2, IsClipMark) == 0 &&
+                           s.Count(plot.left, plot.MidY() + 2, plot.right, plot.bottom, IsClipMark) >
+                               plot.Width() * 20 &&
+                           s.Count(plot.left, plot.top, plot.right, plot.MidY() - 2, IsGreenTrace) > plot.Width() * 5;
                 },
-                "the graph on the screen");
+                "the stereo graph marked in its lower half");
             ASSERT_FALSE(shot.Empty());
             EXPECT_EQ(shot.Count(plot.left, plot.top, plot.right, plot.MidY() - 2, IsClipMark), 0);
             EXPECT_GT(shot.Count(plot.left, plot.MidY() + 2, plot.right, plot.bottom, IsClipMark), plot.Width() * 20);
@@ -365,7 +404,13 @@ TEST(PlaybackView, ProgressBarGrowsAndAClickInTheBandSeeks) {
     ASSERT_TRUE(app.Click(ID_PLAY_BUTTON));
     ASSERT_TRUE(st::WaitUntil([&] { return PositionSeconds(app.Text(ID_TIME_DISPLAY)) >= 1; },
                               "the playback position to reach 1 s"));
-    Shot shot = Screenshot(app);
+    Shot shot = Screenshot(
+        app,
+        [&](const Shot& s) {
+            return ProgressBarEnd(s, plot) > plot.left &&
+                   s.Count(plot.left, plot.top, plot.right, plot.bottom, IsLiveGreen) > 50;
+        },
+        "the progress bar and the live trace", false);
     ASSERT_FALSE(shot.Empty());
     const int firstEnd = ProgressBarEnd(shot, plot);
     ASSERT_GT(firstEnd, plot.left) << "no progress bar";
@@ -373,7 +418,9 @@ TEST(PlaybackView, ProgressBarGrowsAndAClickInTheBandSeeks) {
 
     ASSERT_TRUE(st::WaitUntil([&] { return PositionSeconds(app.Text(ID_TIME_DISPLAY)) >= 3; },
                               "the playback position to reach 3 s"));
-    shot = Screenshot(app);
+    shot = Screenshot(
+        app, [&](const Shot& s) { return ProgressBarEnd(s, plot) > firstEnd + plot.Width() / 20; },
+        "the grown progress bar", false);
     ASSERT_FALSE(shot.Empty());
     const int laterEnd = ProgressBarEnd(shot, plot);
     EXPECT_GT(laterEnd, firstEnd + plot.Width() / 20) << "the bar did not grow";
@@ -390,7 +437,9 @@ TEST(PlaybackView, ProgressBarGrowsAndAClickInTheBandSeeks) {
                               "the position to jump to the middle", 5000))
         << st::Narrow(app.Text(ID_TIME_DISPLAY));
     EXPECT_LE(PositionSeconds(app.Text(ID_TIME_DISPLAY)), 11.5) << st::Narrow(app.Text(ID_TIME_DISPLAY));
-    shot = Screenshot(app);
+    shot = Screenshot(
+        app, [&](const Shot& s) { return ProgressBarEnd(s, plot) > plot.left + plot.Width() * 44 / 100; },
+        "the progress bar after the seek", false);
     ASSERT_FALSE(shot.Empty());
     const int seekEnd = ProgressBarEnd(shot, plot);
     EXPECT_GT(seekEnd, plot.left + plot.Width() * 44 / 100);
@@ -403,7 +452,7 @@ TEST(PlaybackView, ProgressBarGrowsAndAClickInTheBandSeeks) {
     ASSERT_TRUE(app.MouseClick(plot.MidX(), plot.bottom - 10));
     ASSERT_TRUE(ClickedThrough(app));
     EXPECT_LT(PositionSeconds(app.Text(ID_TIME_DISPLAY)), 0) << st::Narrow(app.Text(ID_TIME_DISPLAY));
-    shot = Screenshot(app);
+    shot = Screenshot(app, [&](const Shot& s) { return ProgressBarEnd(s, plot) == -1; }, "the plot without the bar");
     ASSERT_FALSE(shot.Empty());
     EXPECT_EQ(ProgressBarEnd(shot, plot), -1);
 }
@@ -448,12 +497,12 @@ int ExpectLampRow(const Shot& shot, const PlotArea& plot, int row) {
 }
 
 // Records about a second from the sine source and returns a screenshot
-// taken while recording.
-Shot ShotWhileRecording(App& app) {
+// taken while recording, once it shows what `expected` asks for.
+Shot ShotWhileRecording(App& app, const std::function<bool(const Shot&)>& expected) {
     if (!app.Click(ID_RECORD_BUTTON)) return Shot();
     const bool second = st::WaitUntil(
         [&] { return app.Text(ID_TIME_DISPLAY).find(L"0:01") != std::wstring::npos; }, "one second of recording");
-    const Shot shot = second ? Screenshot(app) : Shot();
+    const Shot shot = second ? Screenshot(app, expected, "the live view", false) : Shot();
     app.Click(ID_STOP_RECORD_BUTTON);
     return shot;
 }
@@ -466,7 +515,9 @@ TEST(CaptureView, LiveTraceAndLampsWhileRecordingMono) {
     App app;
     ASSERT_TRUE(app.Start());
     const PlotArea plot = PlotOf(app);
-    const Shot shot = ShotWhileRecording(app);
+    const Shot shot = ShotWhileRecording(app, [&](const Shot& s) {
+        return s.Count(plot.left, plot.top, plot.right, plot.bottom, IsLiveGreen) > plot.Width() / 2;
+    });
     ASSERT_FALSE(shot.Empty());
     EXPECT_GT(shot.Count(plot.left, plot.top, plot.right, plot.bottom, IsLiveGreen), plot.Width() / 2)
         << "no live trace";
@@ -486,7 +537,10 @@ TEST(CaptureView, LiveTracesAndLampsWhileRecordingStereo) {
     ASSERT_TRUE(app.Start());
     ASSERT_TRUE(app.SetComboSel(ID_CHANNELS_COMBO, 1));
     const PlotArea plot = PlotOf(app);
-    const Shot shot = ShotWhileRecording(app);
+    const Shot shot = ShotWhileRecording(app, [&](const Shot& s) {
+        return s.Count(plot.left, plot.top, plot.right, plot.MidY(), IsLiveGreen) > plot.Width() / 2 &&
+               s.Count(plot.left, plot.MidY(), plot.right, plot.bottom, IsLiveBlue) > plot.Width() / 2;
+    });
     ASSERT_FALSE(shot.Empty());
     EXPECT_GT(shot.Count(plot.left, plot.top, plot.right, plot.MidY(), IsLiveGreen), plot.Width() / 2);
     EXPECT_EQ(shot.Count(plot.left, plot.MidY() + 1, plot.right, plot.bottom, IsLiveGreen), 0);
@@ -496,4 +550,124 @@ TEST(CaptureView, LiveTracesAndLampsWhileRecordingStereo) {
     const int right = ExpectLampRow(shot, plot, plot.PixelY((plot.Height() / 2.0 - 15.0) / plot.Height()));
     EXPECT_GT(left, 0);
     EXPECT_GT(right, 0);
+}
+
+// Version and extensions of an OpenGL context made in this process, whose
+// environment (and so renderer) the program shares.
+std::string GlVersionAndExtensionsHere() {
+    WNDCLASSW wc{};
+    wc.style = CS_OWNDC;
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"st_gl_probe";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 16, 16, nullptr, nullptr, wc.hInstance,
+                                  nullptr);
+    HDC dc = GetDC(window);
+    PIXELFORMATDESCRIPTOR pfd{};
+    pfd.nSize = sizeof pfd;
+    pfd.nVersion = 1;
+    pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    pfd.iPixelType = PFD_TYPE_RGBA;
+    pfd.cColorBits = 32;
+    SetPixelFormat(dc, ChoosePixelFormat(dc, &pfd), &pfd);
+    HGLRC rc = wglCreateContext(dc);
+    std::string text;
+    if (rc && wglMakeCurrent(dc, rc)) {
+        const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+        const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+        text = std::string(version ? version : "") + "\n" + (extensions ? extensions : "");
+        wglMakeCurrent(nullptr, nullptr);
+    }
+    if (rc) wglDeleteContext(rc);
+    ReleaseDC(window, dc);
+    DestroyWindow(window);
+    return text;
+}
+
+// A renderer without framebuffer objects and without GL_BGRA_EXT (as the
+// Windows software OpenGL 1.1 renderer or a remote session may be): the test
+// group's environment makes Mesa give such a context. The plot, the controls and
+// the graph of a loaded sound show in their true colours, and once the
+// detailed drawing of a long sound is on the screen the program draws it no
+// more: the busy popup of that drawing uncovers the window when it closes,
+// and the paint this asks for presents the frame it already has.
+TEST(NoFramebufferView, TheDrawingShowsAndIsNotRepeatedWhenUncovered) {
+    const std::string gl = GlVersionAndExtensionsHere();
+    ASSERT_EQ(0u, gl.find("1.1 ")) << gl;
+    ASSERT_EQ(std::string::npos, gl.find("GL_EXT_framebuffer_object")) << gl;
+    ASSERT_EQ(std::string::npos, gl.find("GL_EXT_bgra")) << gl;
+
+    const std::wstring frames = st::TestFile(L"frames.txt");
+    st::RemoveFile(frames);
+    st::ScopedEnv frameTimes(L"DUDORORI_FRAME_TIMES", frames);
+
+    // Long enough for the detailed drawing's busy popup: 601 s of 16-bit mono.
+    const uint32_t seconds = 601;
+    st::Wav wav;
+    wav.data.resize(size_t(Rate) * seconds * 2);
+    for (size_t i = 0; i < wav.data.size() / 2; ++i) {
+        const int v = Square(uint32_t(i), 200, 16000);
+        wav.data[2 * i] = uint8_t(v & 0xFF);
+        wav.data[2 * i + 1] = uint8_t((v >> 8) & 0xFF);
+    }
+    const std::wstring path = st::TestFile(L"long.wav");
+    ASSERT_TRUE(st::WriteWav(path, wav));
+
+    App app;
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(app.PostCommand(IDM_OPENGL_INFO));
+    st::Dialog info = app.WaitMessageBox();
+    ASSERT_TRUE(info);
+    EXPECT_NE(std::wstring::npos, info.MessageText().find(L"\nVersion: 1.1")) << st::Narrow(info.MessageText());
+    ASSERT_TRUE(info.PressAndWaitGone(IDOK));
+
+    const PlotArea plot = PlotOf(app);
+    Shot shot = Screenshot(app, [&](const Shot& s) { return EmptyPlotShown(s, plot); }, "the empty plot");
+    ASSERT_FALSE(shot.Empty());
+    ExpectEmptyPlot(shot, plot);
+    for (int id : {ID_RECORD_BUTTON, ID_PLAY_BUTTON, ID_CUT_BUTTON, ID_EVENT_LOG}) {
+        const RECT r = app.ControlRect(id);
+        EXPECT_GT(shot.Count(r.left + 2, r.top + 2, r.right - 2, r.bottom - 2,
+                             [](uint32_t p) { return Shot::G(p) < 180; }),
+                  0)
+            << "control " << id << " shows no text or edge";
+    }
+
+    const DWORD longWait = 180000;
+    ASSERT_TRUE(app.PostCommand(IDM_OPEN));
+    st::Dialog dialog = app.WaitFileDialog();
+    ASSERT_TRUE(dialog && dialog.Accept(path));
+    ASSERT_TRUE(app.ExpectBox(L" Файл успешно открыт!", L"Success", IDOK, longWait));
+    ASSERT_TRUE(app.Settle());
+    ASSERT_TRUE(app.Command(IDM_GRAPH_DETAILED));
+    const auto detailedShown = [&](const Shot& s) {
+        return s.Count(plot.left, plot.top, plot.right, plot.bottom, IsDetailedGreen) > plot.Width() * 5 &&
+               s.Count(plot.left, plot.top, plot.right, plot.bottom, IsFastGreen) == 0;
+    };
+    shot = app.CaptureWhen(detailedShown, "the detailed graph", true, longWait);
+    ASSERT_FALSE(shot.Empty());
+    EXPECT_TRUE(detailedShown(shot));
+
+    // The popup is gone and the window painted; one more paint is asked for.
+    ASSERT_TRUE(st::WaitUntil(
+        [&] { return IsWindowEnabled(app.Main()) && !GetUpdateRect(app.Main(), nullptr, FALSE); },
+        "the busy popup to close", longWait));
+    ASSERT_TRUE(app.Sync(longWait));
+    ASSERT_TRUE(app.Repaint());
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(st::ReadFileBytes(frames, bytes)) << "no frame times written";
+    std::vector<std::string> lines;
+    std::string line;
+    for (uint8_t b : bytes) {
+        if (b == '\n') {
+            lines.push_back(line.substr(0, line.find(' ')));
+            line.clear();
+        } else {
+            line += char(b);
+        }
+    }
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(1, std::count(lines.begin(), lines.end(), std::string("detailed"))) << "the detailed graph was drawn again";
+    EXPECT_EQ("held", lines.back());
 }

@@ -116,6 +116,18 @@ TEST_F(CutSoundTest, KeepingEverythingFreesNothing) {
     EXPECT_EQ(Sound.TotalBytes, 200.0 * F);
 }
 
+// Fragments large enough that the kept ones hold 6 GiB (the cut reads no
+// sample, so the test's fragments stay small): the total is not cut to 32 bits.
+TEST_F(CutSoundTest, KeptTotalOf4GiBOrMoreIsNotWrapped) {
+    TestChain chain(Numbered(5));
+    UseChain(chain, 5);
+    chain.Release();
+    Sound.FragmentSize = 0x80000000u;
+    ASSERT_EQ(CutSound(Sound.Head, 1, 3), 1);
+    EXPECT_EQ(Ids(Sound.Head), Range(1, 4));
+    EXPECT_EQ(Sound.TotalBytes, 3.0 * 0x80000000u);
+}
+
 TEST_F(CutSoundTest, EitherEndCanBeKept) {
     {
         TestChain chain(Numbered(3));

@@ -192,6 +192,29 @@ TEST_F(WavWriter, BadChannelCountLeavesNoFileAndKeepsAnOldOne) {
     }
 }
 
+// A 64-bit build can hold 4 GiB or more, which the 32-bit RIFF size cannot
+// describe: refused before a file is opened, an old file kept.
+TEST_F(WavWriter, SoundTooLargeForTheFormatIsRefusedAndKeepsAnOldOne) {
+    EXPECT_TRUE(FitsInWavFile(0xFFFFFFFFull - 36));
+    EXPECT_FALSE(FitsInWavFile(0xFFFFFFFFull - 35));
+    EXPECT_FALSE(FitsInWavFile(0x100000000ull + 4410));  // would wrap to 4410
+
+    TestChain chain(2, 4410);
+    const std::vector<uint8_t> old = {'o', 'l', 'd'};
+    WriteFile(target, old);
+    bool opened = false;
+    const WavSinkOpener open = [&](const std::wstring& path) {
+        opened = true;
+        return OpenWavFileSink(path);
+    };
+    EXPECT_EQ(SaveWavWith(open, Wide(target), chain.head, 0x100000000ull + 4410, 4410, MakePcmFormat(1, 44100, 16)),
+              SaveRefusedTooLarge);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(log.lines, std::vector<std::wstring>{L"Ошибка, запись больше 4 ГБ не помещается в WAV файл!"});
+    EXPECT_EQ(ReadFile(target), old);
+    EXPECT_EQ(FolderContents(), std::vector<std::string>{"out.wav"});
+}
+
 TEST_F(WavWriter, UnopenablePathIsReported) {
     TestChain chain(1, 800);
     const fs::path nowhere = dir / "missing-folder" / "x.wav";
