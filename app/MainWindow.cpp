@@ -22,11 +22,12 @@
 
 namespace {
 
-// The portable code (reader, writer, edits, envelope) narrates through these.
+// The portable code (reader, writer, edits, envelope) narrates through these,
+// always on the window thread.
 void BindNarration() {
-    SetLogSink([](const std::wstring& line) { LogFromAnyThread(line); });
+    SetLogSink([](const std::wstring& line) { AppendLogLine(EventLog, line.c_str(), LogLineCap); });
     SetAlertSink([](const std::wstring& text, const std::wstring& caption, unsigned flags) {
-        AlertFromAnyThread(text, caption, flags);
+        MessageBoxW(MainWindow, text.c_str(), caption.c_str(), flags);
     });
     BindBusyPopupSinks();
 }
@@ -43,7 +44,6 @@ void MakeGraphItemsRadio(HMENU menu) {
 
 LRESULT OnCreate(HWND window) {
     MainWindow = window;
-    InitUiThread();
     BindNarration();
     CreateGlSurface(window);
     MakeGraphItemsRadio(GetMenu(window));

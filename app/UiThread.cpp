@@ -8,8 +8,6 @@
 
 namespace {
 
-DWORD uiThreadId = 0;
-
 // What another thread asked the window thread to do. The requests wait here,
 // in the order they were made, and the private message only wakes the window
 // thread: it carries nothing, so a message posted by another process (any
@@ -48,34 +46,16 @@ bool TakeRequest(UiRequest& request) {
 
 }  // namespace
 
-void InitUiThread() { uiThreadId = GetCurrentThreadId(); }
+void PostLogLine(const std::wstring& line) { Request(UiRequest{WM_APP_LOG_LINE, line, std::wstring()}); }
 
-bool OnUiThread() { return GetCurrentThreadId() == uiThreadId; }
-
-void LogFromAnyThread(const std::wstring& line) {
-    if (OnUiThread()) {
-        AppendLogLine(EventLog, line.c_str(), LogLineCap);
-        return;
-    }
-    Request(UiRequest{WM_APP_LOG_LINE, line, std::wstring()});
-}
-
-void EnableFromAnyThread(HWND control, bool enable) {
-    if (OnUiThread()) {
-        EnableWindow(control, enable ? TRUE : FALSE);
-        return;
-    }
+void PostEnable(HWND control, bool enable) {
     UiRequest request{WM_APP_ENABLE, std::wstring(), std::wstring()};
     request.control = control;
     request.enable = enable;
     Request(std::move(request));
 }
 
-void AlertFromAnyThread(const std::wstring& text, const std::wstring& caption, UINT flags) {
-    if (OnUiThread()) {
-        MessageBoxW(MainWindow, text.c_str(), caption.c_str(), flags);
-        return;
-    }
+void PostAlert(const std::wstring& text, const std::wstring& caption, UINT flags) {
     Request(UiRequest{WM_APP_ALERT, text, caption, flags});
 }
 

@@ -13,16 +13,14 @@ constexpr UINT WM_APP_LOG_LINE = WM_APP + 1;  // a line for the event log
 constexpr UINT WM_APP_ENABLE = WM_APP + 2;    // a control enabled or disabled
 constexpr UINT WM_APP_ALERT = WM_APP + 3;     // a message box
 
-void InitUiThread();  // called on the window thread at start-up
-bool OnUiThread();
-
-// Log a line from any thread (direct on the window thread, posted otherwise).
-void LogFromAnyThread(const std::wstring& line);
-// EnableWindow from any thread.
-void EnableFromAnyThread(HWND control, bool enable);
-// A message box owned by the main window, from any thread. Off the window
-// thread the box is shown by the window thread and the caller goes on.
-void AlertFromAnyThread(const std::wstring& text, const std::wstring& caption, UINT flags);
+// For the recording thread and the capture callback only: each request is
+// queued and carried out later by the window thread, in the order made. The
+// window thread itself logs, enables and shows boxes directly (LogLine,
+// EnableWindow, MessageBoxW).
+void PostLogLine(const std::wstring& line);
+void PostEnable(HWND control, bool enable);
+// The caller goes on at once; the box is shown by the window thread.
+void PostAlert(const std::wstring& text, const std::wstring& caption, UINT flags);
 
 // Handles the private messages; true when msg was one of them.
 bool HandleUiThreadMessage(UINT msg, WPARAM wParam, LPARAM lParam);

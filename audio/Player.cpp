@@ -7,7 +7,7 @@
 
 #include "app/AppState.h"
 #include "app/InterfaceFlags.h"
-#include "app/UiThread.h"
+#include "sound/Narration.h"
 #include "sound/SoundChain.h"
 #include "view/PlotSurface.h"
 
@@ -21,8 +21,6 @@ WAVEHDR PlaybackHeaders[2] = {};
 int NextPlaybackBuffer = 0;
 
 std::wstring Code(MMRESULT result) { return std::to_wstring(int(result)); }
-
-void Log(const std::wstring& line) { LogFromAnyThread(line); }
 
 bool FragmentInChain(const SoundFragment* head, const SoundFragment* fragment) {
     for (const SoundFragment* f = head; f; f = f->Next) {
@@ -40,7 +38,7 @@ void LateBufferDone() {
     SoundFragment* current = Sound.Current;
     if (!current || !FragmentInChain(Sound.Head, current) || !current->Next) return;
     Sound.Current = current->Next;
-    Log(L"Не удалось добавить фрагмент воспр.");
+    LogLine(L"Не удалось добавить фрагмент воспр.");
     NextPlaybackBuffer = 1 - NextPlaybackBuffer;
 }
 
@@ -114,7 +112,7 @@ void PlayCommand() {
                                   reinterpret_cast<DWORD_PTR>(MainWindow), 0, CALLBACK_WINDOW);
     if (result != MMSYSERR_NOERROR) {
         const std::wstring text = L"Не откр. устр. воспр., ошибка - " + Code(result);
-        Log(text);
+        LogLine(text);
         MessageBoxW(MainWindow, text.c_str(), L"Ошибка", MB_ICONERROR);
         AbandonStart();
         return;
@@ -128,7 +126,7 @@ void PlayCommand() {
     result = waveOutWrite(PlaybackDevice, &PlaybackHeaders[0], sizeof(WAVEHDR));
     if (result != MMSYSERR_NOERROR) {
         const std::wstring text = L"Не удалось начать воспр., ошибка - " + Code(result);
-        Log(text);
+        LogLine(text);
         MessageBoxW(MainWindow, text.c_str(), L"Ошибка", MB_ICONERROR);
         AbandonStart();
         return;
@@ -154,7 +152,7 @@ void OnPlaybackBufferDone() {
         WAVEHDR& header = PlaybackHeaders[NextPlaybackBuffer];
         header.lpData = reinterpret_cast<LPSTR>(current->Data);
         if (waveOutWrite(PlaybackDevice, &header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-            Log(L"Не удалось добавить фрагмент воспр.");
+            LogLine(L"Не удалось добавить фрагмент воспр.");
         } else {
             Sound.PlayedBytes += Sound.FragmentSize;
             Sound.PlayedMs = BytesToMs(Sound.PlayedBytes);
@@ -170,22 +168,22 @@ void OnPlaybackBufferDone() {
     if (Sound.PlayedBytes == 0) return;
     Sound.PlayedBytes = 0.0;
     Sound.PlayedMs = 0.0;
-    Log(L"Завершаем воспроизведение...");
+    LogLine(L"Завершаем воспроизведение...");
     EnableWindow(RecordButton, TRUE);
     EnableWindow(PlayButton, TRUE);
     EnableWindow(StopPlayButton, FALSE);
     ResetPauseButton();
     if (waveOutUnprepareHeader(PlaybackDevice, &PlaybackHeaders[0], sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-        Log(L" Не удалось освободить буфер1 воспр.");
+        LogLine(L" Не удалось освободить буфер1 воспр.");
     }
     if (waveOutUnprepareHeader(PlaybackDevice, &PlaybackHeaders[1], sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-        Log(L" Не удалось освободить буфер2 воспр.");
+        LogLine(L" Не удалось освободить буфер2 воспр.");
     }
     if (waveOutClose(PlaybackDevice) == MMSYSERR_NOERROR) {
         PlaybackDevice = nullptr;
-        Log(L"Воспроизведение успешно остановлено!");
+        LogLine(L"Воспроизведение успешно остановлено!");
     } else {
-        Log(L"Не удалось закрыть устройство воспр.!");
+        LogLine(L"Не удалось закрыть устройство воспр.!");
     }
     SetupPlotCoordinates(Sound.Head);
     RequestRepaint();
@@ -210,19 +208,19 @@ void StopPlayCommand() {
     EnableWindow(StopPlayButton, FALSE);
     ResetPauseButton();
     if (waveOutUnprepareHeader(PlaybackDevice, &PlaybackHeaders[0], sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-        Log(L"Не удалось освободить буфер1 воспр.");
+        LogLine(L"Не удалось освободить буфер1 воспр.");
     }
     if (waveOutUnprepareHeader(PlaybackDevice, &PlaybackHeaders[1], sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-        Log(L"Не удалось освободить буфер2 воспр.");
+        LogLine(L"Не удалось освободить буфер2 воспр.");
     }
     if (waveOutClose(PlaybackDevice) == MMSYSERR_NOERROR) {
         PlaybackDevice = nullptr;
-        Log(L"Воспроизведение успешно остановлено!");
+        LogLine(L"Воспроизведение успешно остановлено!");
         EnableWindow(RecordButton, TRUE);
         EnableWindow(PlayButton, TRUE);
         SetupPlotCoordinates(Sound.Head);
     } else {
-        Log(L"Не удалось закрыть устройство воспр. !");
+        LogLine(L"Не удалось закрыть устройство воспр. !");
     }
     RequestRepaint();
 }

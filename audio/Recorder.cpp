@@ -18,6 +18,7 @@
 #include "audio/CaptureTiming.h"
 #include "audio/FormatTables.h"
 #include "audio/RecordingSettings.h"
+#include "sound/Narration.h"
 #include "sound/SoundChain.h"
 #include "view/PlotSurface.h"
 #include "view/SoundChanged.h"
@@ -50,10 +51,10 @@ const WAVEFORMATEX* CaptureWaveFormat() {
 
 void CALLBACK CaptureCallback(HWAVEIN device, UINT message, DWORD_PTR, DWORD_PTR param1, DWORD_PTR) {
     if (message == WIM_OPEN) {
-        LogFromAnyThread(L"Устройство записи успешно открыто");
-        EnableFromAnyThread(RecordButton, false);
-        EnableFromAnyThread(StopRecordButton, true);
-        EnableFromAnyThread(PlayButton, false);
+        PostLogLine(L"Устройство записи успешно открыто");
+        PostEnable(RecordButton, false);
+        PostEnable(StopRecordButton, true);
+        PostEnable(PlayButton, false);
         return;
     }
     if (message != WIM_DATA) return;
@@ -119,11 +120,11 @@ void RecordingThread() {
                                  reinterpret_cast<DWORD_PTR>(&CaptureCallback), 0, CALLBACK_FUNCTION);
     if (result != MMSYSERR_NOERROR) {
         // Shown by the window thread; this thread ends at once.
-        AlertFromAnyThread(L" Не удалось открыть устройство записи! \n Код ошибки - " + Code(result),
+        PostAlert(L" Не удалось открыть устройство записи! \n Код ошибки - " + Code(result),
                            L"Поток записи", MB_ICONERROR);
         StopRequested = true;
         RecordingActive = false;
-        EnableFromAnyThread(PlayButton, false);
+        PostEnable(PlayButton, false);
         RecordingOk = 0;
         return;
     }
@@ -137,7 +138,7 @@ void RecordingThread() {
     for (int i = 0; i < 2 && prepared; ++i) {
         result = PrepareCaptureBuffer(device, CaptureHeaders[i]);
         if (result != MMSYSERR_NOERROR) {
-            AlertFromAnyThread(prepareFailure[i] + Code(result), L"Внимание", MB_ICONERROR);
+            PostAlert(prepareFailure[i] + Code(result), L"Внимание", MB_ICONERROR);
             RecordingOk = 0;
             prepared = false;
         }
@@ -145,19 +146,19 @@ void RecordingThread() {
     if (prepared) {
         for (int i = 0; i < 2; ++i) {
             if (waveInAddBuffer(device, &CaptureHeaders[i], sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-                AlertFromAnyThread(addFailure[i], L"Внимание", MB_ICONERROR);
+                PostAlert(addFailure[i], L"Внимание", MB_ICONERROR);
                 RecordingOk = 0;
             }
         }
         result = waveInStart(device);
         if (result != MMSYSERR_NOERROR) {
-            AlertFromAnyThread(
+            PostAlert(
                 L"Не удалось начать запись!\nФункция waveInStart() завершилась с ошибкой \nКод ошибки - " +
                     Code(result),
                 L"Внимание", MB_ICONERROR);
             RecordingOk = 0;
         } else {
-            LogFromAnyThread(L"Запись успешно стартовала...");
+            PostLogLine(L"Запись успешно стартовала...");
         }
         if (RecordingOk == 1) {
             while (!StopRequested) Sleep(10);
@@ -290,7 +291,7 @@ void StopRecordCommand() {
     EnableWindow(StopRecordButton, FALSE);
 
     if (RecordingOk == 1) {
-        LogFromAnyThread(L"Запись успешно завершена!");
+        LogLine(L"Запись успешно завершена!");
         EnableWindow(RecordButton, TRUE);
         EnableWindow(PlayButton, TRUE);
         if (Sound.Head) {
@@ -299,7 +300,7 @@ void StopRecordCommand() {
             RequestRepaint();
         }
     } else {
-        LogFromAnyThread(L"Запись завершена c ошибками!");
+        LogLine(L"Запись завершена c ошибками!");
         EnableWindow(RecordButton, TRUE);
         EnableWindow(PlayButton, FALSE);
         MessageBoxW(MainWindow, RecordErrorReport.c_str(), L"Внимание", MB_ICONWARNING);

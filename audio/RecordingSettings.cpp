@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/AppState.h"
-#include "app/UiThread.h"
+#include "sound/Narration.h"
 #include "sound/SoundChain.h"
 
 static_assert(DefaultCaptureDevice == WAVE_MAPPER, "the default device ID must be the wave API's");
@@ -23,7 +23,7 @@ void EnumerateCaptureDevices() {
     CaptureDeviceId = WAVE_MAPPER;
 
     const UINT count = waveInGetNumDevs();
-    LogFromAnyThread(L"Количество устройств записи - " + std::to_wstring(count));
+    LogLine(L"Количество устройств записи - " + std::to_wstring(count));
     if (count == 0 || count >= DeviceListLimit) return;
     for (UINT i = 0; i < count; ++i) {
         WAVEINCAPSW caps{};
@@ -57,11 +57,11 @@ void ApplyRecordingSettings() {
 
     const LRESULT deviceIndex = SendMessageW(DeviceCombo, CB_GETCURSEL, 0, 0);
     CaptureDeviceId = DeviceIdForIndex(deviceIndex);
-    LogFromAnyThread(L"Используем устр. записи:");
-    LogFromAnyThread(SelectedDeviceName(deviceIndex));
+    LogLine(L"Используем устр. записи:");
+    LogLine(SelectedDeviceName(deviceIndex));
 
     Sound.CaptureFormat = format.Format;
     Sound.PlaybackFormat = format.Format;
     Sound.FragmentSize = format.FragmentSize;
-    LogFromAnyThread(L"Форматы записи и воспроизв. изменены!");
+    LogLine(L"Форматы записи и воспроизв. изменены!");
 }
