@@ -1,18 +1,35 @@
 #include "audio/CaptureAppend.h"
 
+#include <atomic>
 #include <cstring>
 #include <new>
 
 #include "app/InterfaceFlags.h"
 #include "sound/SoundChain.h"
 
+namespace {
+
+SoundFragment* NewCaptureFragment(uint32_t size) { return NewFragment(size); }
+
+std::atomic<bool> OutOfMemory{false};
+
+}  // namespace
+
+SoundFragment* (*AllocateCaptureFragment)(uint32_t size) = NewCaptureFragment;
+
+void ResetCaptureMemory() { OutOfMemory = false; }
+
+bool CaptureOutOfMemory() { return OutOfMemory; }
+
 SoundFragment* CopyCapturedBuffer(const uint8_t* bytes, uint32_t length) {
+    if (OutOfMemory) return nullptr;
     const uint32_t size = Sound.FragmentSize;
     SoundFragment* fragment;
     try {
-        fragment = NewFragment(size);
+        fragment = AllocateCaptureFragment(size);
     } catch (const std::bad_alloc&) {
         // Runs on the driver's thread: an exception must not leave it.
+        OutOfMemory = true;
         return nullptr;
     }
     if (length > size) length = size;
