@@ -59,6 +59,40 @@ run_native32() {
   qemu-i386-static "$BUILD/native32/unit_tests" "$@"
 }
 
+# enable_i386_emulation: lets this 64-bit kernel start 32-bit x86 programs
+# (Wine's 32-bit loader) through qemu-i386-static, by mounting binfmt_misc and
+# registering the emulator for 32-bit x86 ELF files. Already done: nothing to
+# do. Fails (status 1) where binfmt_misc cannot be mounted or written, e.g.
+# without root or in a container that forbids it.
+enable_i386_emulation() {
+  local fs=/proc/sys/fs/binfmt_misc
+  [ -x /usr/bin/qemu-i386-static ] || return 1
+  if [ ! -e "$fs/register" ]; then
+    mount -t binfmt_misc binfmt_misc "$fs" 2>/dev/null || return 1
+  fi
+  if [ ! -e "$fs/qemu-i386" ]; then
+    # Flag F: the kernel opens the emulator now, so it is found in any mount
+    # namespace later.
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+      >"$fs/register" 2>/dev/null || return 1
+  fi
+  grep -q '^enabled' "$fs/qemu-i386" 2>/dev/null || return 1
+  # Wine reserves the Windows address ranges in 64 KiB units and then maps
+  # the shared user data at 0x7ffe0000. The emulator hands out 4 KiB pages
+  # top-down from 0x40000000, so whether those reservations stay aligned
+  # depended on the size of /etc/ld.so.cache ("failed to map the shared user
+  # data"). 64 KiB emulator pages keep every mapping aligned.
+  export QEMU_PAGESIZE=65536
+}
+
+# disable_i386_emulation: removes the registration again. Only for a script
+# that made it itself: while it is there, every new Wine prefix also sets up
+# its 32-bit side under emulation, which takes minutes instead of seconds.
+disable_i386_emulation() {
+  [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && echo -1 >/proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null
+  return 0
+}
+
 # free_display: prints a display number no X server uses.
 free_display() {
   local n
@@ -128,15 +162,23 @@ write_asoundrc() {
 
 # wine_prefix_template: a Wine prefix created once under build/ with Wine's
 # audio routed through ALSA. Copying it is much faster than creating a prefix.
+# WINE_TEMPLATE names the template; the 32-bit runs use their own,
+# "wineprefix-template32", made while 32-bit programs can run (see
+# enable_i386_emulation), so that it holds Wine's 32-bit side too.
 wine_prefix_template() {
-  local tpl="$BUILD/wineprefix-template"
+  local name="${WINE_TEMPLATE:-wineprefix-template}"
+  local tpl="$BUILD/$name"
   if [ -f "$tpl/.dudorori-ready" ]; then echo "$tpl"; return 0; fi
   mkdir -p "$BUILD"
   (
     flock 9
     [ -f "$tpl/.dudorori-ready" ] && exit 0
     rm -rf "$tpl" "$tpl.tmp"
-    log "creating the Wine prefix template (once, about 20 s)" >&2
+    if [ "$name" = wineprefix-template32 ]; then
+      log "creating the Wine prefix template with its 32-bit side (once, about 5 min under emulation)" >&2
+    else
+      log "creating the Wine prefix template (once, about 20 s)" >&2
+    fi
     export WINEPREFIX="$tpl.tmp" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     unset DISPLAY
     "$WINE64" wineboot -i >/dev/null 2>&1 || true
@@ -145,7 +187,7 @@ wine_prefix_template() {
     grep -q '"Audio"="alsa"' "$tpl.tmp/user.reg" || { echo "Wine prefix template: the Audio=alsa key is missing" >&2; exit 1; }
     touch "$tpl.tmp/.dudorori-ready"
     mv "$tpl.tmp" "$tpl"
-  ) 9>"$BUILD/.lock-wineprefix" || return 1
+  ) 9>"$BUILD/.lock-$name" || return 1
   echo "$tpl"
 }
 
