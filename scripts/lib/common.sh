@@ -175,7 +175,7 @@ wine_prefix_template() {
     [ -f "$tpl/.dudorori-ready" ] && exit 0
     rm -rf "$tpl" "$tpl.tmp"
     if [ "$name" = wineprefix-template32 ]; then
-      log "creating the Wine prefix template with its 32-bit side (once, about 5 min under emulation)" >&2
+      log "creating the Wine prefix template with its 32-bit side (once, under emulation: about 30 s)" >&2
     else
       log "creating the Wine prefix template (once, about 20 s)" >&2
     fi
