@@ -1,16 +1,32 @@
 #include "audio/CaptureAppend.h"
 
+#include <atomic>
 #include <cstring>
-#include <new>
 
 #include "audio/RecordingFlags.h"
 #include "sound/SoundChain.h"
 
+namespace {
+
+std::atomic<bool> OutOfMemory{false};
+
+}  // namespace
+
+SoundFragment* (*AllocateCaptureFragment)(uint32_t size) = [](uint32_t size) { return AllocateFragment(size); };
+
+void ResetCaptureMemory() { OutOfMemory = false; }
+
+bool CaptureOutOfMemory() { return OutOfMemory; }
+
 SoundFragment* CopyCapturedBuffer(const uint8_t* bytes, uint32_t length) {
+    if (OutOfMemory) return nullptr;
     const uint32_t size = Sound.FragmentSize;
     // Runs on the driver's thread: the allocation never throws.
-    SoundFragment* fragment = AllocateFragment(size);
-    if (!fragment) return nullptr;
+    SoundFragment* fragment = AllocateCaptureFragment(size);
+    if (!fragment) {
+        OutOfMemory = true;
+        return nullptr;
+    }
     if (length > size) length = size;
     std::memcpy(fragment->Data, bytes, length);
     if (length < size) {

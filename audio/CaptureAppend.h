@@ -9,7 +9,8 @@
 // it Head) under ChainMutex, adds FragmentSize to the totals under
 // TotalsMutex and sets LiveView with the first fragment. The allocation and
 // the copy happen before any lock is taken. False, with nothing changed, when
-// memory for the fragment cannot be obtained.
+// memory for the fragment cannot be obtained, or could not be earlier in this
+// recording (see CaptureOutOfMemory).
 bool AppendCapturedFragment(const uint8_t* bytes, uint32_t length);
 
 // The two halves of AppendCapturedFragment, for the callback that times them
@@ -18,3 +19,14 @@ bool AppendCapturedFragment(const uint8_t* bytes, uint32_t length);
 struct SoundFragment;
 SoundFragment* CopyCapturedBuffer(const uint8_t* bytes, uint32_t length);
 void LinkCapturedFragment(SoundFragment* fragment);
+
+// Running out of memory ends the storing for the rest of the recording: from
+// the first fragment that cannot be allocated on, every buffer is refused,
+// even when memory would be found again, so the sound is never stored with a
+// hole in it. ResetCaptureMemory at the start of each recording.
+void ResetCaptureMemory();
+bool CaptureOutOfMemory();
+
+// Where the fragments' memory comes from (AllocateFragment); tests put in
+// one that fails. Null when there is none.
+extern SoundFragment* (*AllocateCaptureFragment)(uint32_t size);

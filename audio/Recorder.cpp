@@ -75,10 +75,19 @@ void CALLBACK CaptureCallback(HWAVEIN device, UINT message, DWORD_PTR, DWORD_PTR
             return;
         }
         if (header.dwBytesRecorded < Sound.FragmentSize) CaptureTimingShort();
+        const bool hadRunOut = CaptureOutOfMemory();
         SoundFragment* fragment = CopyCapturedBuffer(reinterpret_cast<const uint8_t*>(header.lpData),
                                                      CaptureCopyLength(Sound.FragmentSize, header.dwBufferLength));
+        if (!fragment) {
+            // Out of memory: what is stored stays, nothing more is added (a
+            // later fragment would leave a hole), and the buffer is not
+            // queued again, so the device falls silent until Stop, which
+            // reports the recording as ended with errors.
+            if (!hadRunOut) PostLogLine(L"Ошибка, не хватает памяти для записи!");
+            return;
+        }
         const int64_t copied = CaptureTimingNow();
-        if (fragment) LinkCapturedFragment(fragment);
+        LinkCapturedFragment(fragment);
         const int64_t linked = CaptureTimingNow();
         header.dwBytesRecorded = 0;
         waveInAddBuffer(device, &header, sizeof(WAVEHDR));
@@ -113,6 +122,7 @@ void RecordingThread() {
     RecordingOk = 1;
     RecordErrorReport = L"Во время записи возникли ошибки:";
     CaptureClosing = false;
+    ResetCaptureMemory();
     CaptureTimingBegin(Sound.FragmentSize, BytesToMs(Sound.FragmentSize));
 
     HWAVEIN device = nullptr;
@@ -167,6 +177,10 @@ void RecordingThread() {
 
     CaptureClosing = true;
     { std::lock_guard<std::mutex> wait(CallbackGate); }
+    if (CaptureOutOfMemory()) {
+        RecordErrorReport += L"\nНе хватает памяти для записи, записанное до этого сохранено";
+        RecordingOk = 0;
+    }
 
     result = waveInStop(device);
     if (result != MMSYSERR_NOERROR) ReportStopFailure(L"\nВ вызове waveInStop() ошибка - ", result);

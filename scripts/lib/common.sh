@@ -27,7 +27,9 @@ stop_started() {
   STARTED_PIDS=()
 }
 
-# build_config native|win64|win32: configure (once) and build one build tree.
+# build_config native|native32|win64|win32: configure (once) and build one
+# build tree. native32 is the unit tests alone as static 32-bit x86 code, run
+# under qemu-i386-static (see run_native32).
 # Several scripts may run at once (a developer's system-test beside a full
 # test run): one build at a time per tree.
 # The win64 tree, which the system tests and benchmarks run, has the
@@ -37,6 +39,7 @@ build_config() {
   local kind="$1" dir="$BUILD/$1" args=() measure=""
   case "$kind" in
     native) ;;
+    native32) args=(-DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/linux-i386.cmake") ;;
     win64) args=(-DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-x86_64.cmake"); measure=ON ;;
     win32) args=(-DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-i686.cmake"); measure=OFF ;;
     *) die "unknown build kind $kind" ;;
@@ -54,6 +57,47 @@ build_config() {
     fi
     cmake --build "$dir" -j"$JOBS"
   ) 9>"$BUILD/.lock-$kind"
+}
+
+# run_native32 ARGS...: runs the 32-bit unit tests. This kernel cannot run
+# 32-bit code, so they run under user-mode emulation (real x87 and SSE2
+# results, about a minute's worth of tests in three).
+run_native32() {
+  qemu-i386-static "$BUILD/native32/unit_tests" "$@"
+}
+
+# enable_i386_emulation: lets this 64-bit kernel start 32-bit x86 programs
+# (Wine's 32-bit loader) through qemu-i386-static, by mounting binfmt_misc and
+# registering the emulator for 32-bit x86 ELF files. Already done: nothing to
+# do. Fails (status 1) where binfmt_misc cannot be mounted or written, e.g.
+# without root or in a container that forbids it.
+enable_i386_emulation() {
+  local fs=/proc/sys/fs/binfmt_misc
+  [ -x /usr/bin/qemu-i386-static ] || return 1
+  if [ ! -e "$fs/register" ]; then
+    mount -t binfmt_misc binfmt_misc "$fs" 2>/dev/null || return 1
+  fi
+  if [ ! -e "$fs/qemu-i386" ]; then
+    # Flag F: the kernel opens the emulator now, so it is found in any mount
+    # namespace later.
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+      >"$fs/register" 2>/dev/null || return 1
+  fi
+  grep -q '^enabled' "$fs/qemu-i386" 2>/dev/null || return 1
+  # Wine reserves the Windows address ranges in 64 KiB units and then maps
+  # the shared user data at 0x7ffe0000. The emulator hands out 4 KiB pages
+  # top-down from 0x40000000, so whether those reservations stay aligned
+  # depended on the size of /etc/ld.so.cache ("failed to map the shared user
+  # data"). 64 KiB emulator pages keep every mapping aligned.
+  export QEMU_PAGESIZE=65536
+}
+
+# disable_i386_emulation: removes the registration again. Only for a script
+# that made it itself: while it is there, every new Wine prefix also sets up
+# its 32-bit side under emulation, which takes minutes instead of seconds.
+disable_i386_emulation() {
+  [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && echo -1 >/proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null
+  return 0
 }
 
 # free_display: prints a display number no X server uses.
@@ -125,15 +169,23 @@ write_asoundrc() {
 
 # wine_prefix_template: a Wine prefix created once under build/ with Wine's
 # audio routed through ALSA. Copying it is much faster than creating a prefix.
+# WINE_TEMPLATE names the template; the 32-bit runs use their own,
+# "wineprefix-template32", made while 32-bit programs can run (see
+# enable_i386_emulation), so that it holds Wine's 32-bit side too.
 wine_prefix_template() {
-  local tpl="$BUILD/wineprefix-template"
+  local name="${WINE_TEMPLATE:-wineprefix-template}"
+  local tpl="$BUILD/$name"
   if [ -f "$tpl/.dudorori-ready" ]; then echo "$tpl"; return 0; fi
   mkdir -p "$BUILD"
   (
     flock 9
     [ -f "$tpl/.dudorori-ready" ] && exit 0
     rm -rf "$tpl" "$tpl.tmp"
-    log "creating the Wine prefix template (once, about 20 s)" >&2
+    if [ "$name" = wineprefix-template32 ]; then
+      log "creating the Wine prefix template with its 32-bit side (once, under emulation: about 30 s)" >&2
+    else
+      log "creating the Wine prefix template (once, about 20 s)" >&2
+    fi
     export WINEPREFIX="$tpl.tmp" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     unset DISPLAY
     "$WINE64" wineboot -i >/dev/null 2>&1 || true
@@ -142,7 +194,7 @@ wine_prefix_template() {
     grep -q '"Audio"="alsa"' "$tpl.tmp/user.reg" || { echo "Wine prefix template: the Audio=alsa key is missing" >&2; exit 1; }
     touch "$tpl.tmp/.dudorori-ready"
     mv "$tpl.tmp" "$tpl"
-  ) 9>"$BUILD/.lock-wineprefix" || return 1
+  ) 9>"$BUILD/.lock-$name" || return 1
   echo "$tpl"
 }
 

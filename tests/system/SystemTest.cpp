@@ -70,7 +70,16 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
+DWORD Scaled(DWORD ms) {
+  static const DWORD scale = [] {
+    const int n = _wtoi(EnvOrEmpty(L"DUDORORI_TIME_SCALE").c_str());
+    return DWORD(n > 1 ? n : 1);
+  }();
+  return ms * scale;
+}
+
 bool WaitUntil(const std::function<bool()>& cond, const std::string& what, DWORD timeoutMs) {
+  timeoutMs = Scaled(timeoutMs);
   DWORD start = GetTickCount();
   for (;;) {
     if (cond()) return true;
@@ -224,7 +233,7 @@ constexpr DWORD kAskMs = 10000;
 bool Ask(HWND hwnd, UINT msg, WPARAM w, LPARAM l, LRESULT* result = nullptr) {
   DWORD_PTR r = 0;
   if (!hwnd) return false;
-  if (!SendMessageTimeoutW(hwnd, msg, w, l, SMTO_NORMAL, kAskMs, &r)) {
+  if (!SendMessageTimeoutW(hwnd, msg, w, l, SMTO_NORMAL, Scaled(kAskMs), &r)) {
     ADD_FAILURE() << "the program's window did not answer message 0x" << std::hex << msg << std::dec
                   << " within " << kAskMs << " ms";
     return false;
@@ -404,6 +413,7 @@ bool App::Start(DWORD timeoutMs) {
   CloseHandle(pi_.hThread);
   pi_.hThread = nullptr;
 
+  timeoutMs = Scaled(timeoutMs);
   DWORD start = GetTickCount();
   while (!(main_ = FindTopWindow(pid_, L"Dudorori_win_Class"))) {
     DWORD code = 0;
@@ -458,13 +468,14 @@ bool App::Settle(DWORD timeoutMs) {
   return WaitUntil(
       [&] {
         DWORD_PTR r = 0;
-        return SendMessageTimeoutW(log, LB_GETHORIZONTALEXTENT, 0, 0, SMTO_NORMAL, 500, &r) && int(r) == marker;
+        return SendMessageTimeoutW(log, LB_GETHORIZONTALEXTENT, 0, 0, SMTO_NORMAL, Scaled(500), &r) && int(r) == marker;
       },
       "the program's window thread to take up the posted messages", timeoutMs);
 }
 
 bool App::Sync(DWORD timeoutMs) {
   DWORD_PTR r = 0;
+  timeoutMs = Scaled(timeoutMs);
   if (!main_ || !SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &r)) {
     ADD_FAILURE() << "the program's window thread did not answer within " << timeoutMs << " ms";
     return false;
@@ -632,7 +643,7 @@ App::MenuItem App::MenuState(int id) {
   auto runRemote = [&](LPTHREAD_START_ROUTINE fn, void* arg, DWORD* code) {
     HANDLE t = CreateRemoteThread(process_, nullptr, 0, fn, arg, 0, nullptr);
     if (!t) return false;
-    bool done = WaitForSingleObject(t, kAskMs) == WAIT_OBJECT_0;
+    bool done = WaitForSingleObject(t, Scaled(kAskMs)) == WAIT_OBJECT_0;
     if (done && code) GetExitCodeThread(t, code);
     CloseHandle(t);
     return done;
@@ -764,6 +775,7 @@ bool App::Close() { return main_ && PostMessageW(main_, WM_CLOSE, 0, 0); }
 
 bool App::WaitExit(DWORD timeoutMs, DWORD* exitCode) {
   if (!process_) return false;
+  timeoutMs = Scaled(timeoutMs);
   if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) {
     ADD_FAILURE() << "the program did not end within " << timeoutMs << " ms";
     return false;

@@ -6,6 +6,8 @@
 //   DUDORORI_EXE      Windows path of dudorori.exe
 //   DUDORORI_WORKDIR  Windows path of a writable folder: the program's current
 //                     directory and the place of the files the tests write
+//   DUDORORI_TIME_SCALE  optional whole factor for every timeout, for a program
+//                     that runs slowly (the 32-bit one under emulation)
 //
 // Every wait has a timeout and reports a failure (ADD_FAILURE) that names what
 // was awaited; the functions then return false or an empty result, so a test
@@ -27,6 +29,10 @@
 namespace st {
 
 constexpr DWORD kWaitMs = 15000;  // default timeout of every wait
+
+// ms times DUDORORI_TIME_SCALE (1 when unset). Every timeout of the driver
+// goes through it.
+DWORD Scaled(DWORD ms);
 
 // ---- environment and files -------------------------------------------------
 

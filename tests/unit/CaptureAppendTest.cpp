@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -18,6 +19,8 @@ class CaptureAppend : public ::testing::Test {
 protected:
     void SetUp() override { UseFormat(1, 44100, 16); }
     void TearDown() override {
+        AllocateCaptureFragment = realAllocate;
+        ResetCaptureMemory();
         FreeChain(Sound.Head);
         Sound = SoundChain{};
         LiveView = 0;
@@ -36,6 +39,7 @@ protected:
         for (uint32_t i = 0; i < size; ++i) bytes[i] = uint8_t(seed + i * 7);
         return bytes;
     }
+    SoundFragment* (*const realAllocate)(uint32_t) = AllocateCaptureFragment;
     static int ChainLength() {
         int n = 0;
         for (SoundFragment* f = Sound.Head; f; f = f->Next) ++n;
@@ -116,6 +120,52 @@ TEST_F(CaptureAppend, ALongerBufferContributesOneFragment) {
     ASSERT_TRUE(AppendCapturedFragment(buffer.data(), 2 * F));
     EXPECT_EQ(std::memcmp(Sound.Head->Data, buffer.data(), F), 0);
     EXPECT_EQ(Sound.TotalBytes, double(F));
+}
+
+int AllocationsLeft = 0;
+int AllocationsTried = 0;
+SoundFragment* ScarceAllocate(uint32_t size) {
+    ++AllocationsTried;
+    if (AllocationsLeft-- <= 0) return nullptr;
+    return AllocateFragment(size);
+}
+
+// Memory runs out at the fourth buffer: the three before stay as they were,
+// and nothing after is stored, not even once memory is there again, so the
+// sound has no hole. The next recording stores again.
+TEST_F(CaptureAppend, RunningOutOfMemoryKeepsWhatWasStoredAndStoresNothingMore) {
+    const uint32_t F = Sound.FragmentSize;
+    AllocateCaptureFragment = ScarceAllocate;
+    AllocationsLeft = 3;
+    AllocationsTried = 0;
+    for (uint8_t seed = 1; seed <= 3; ++seed) {
+        const std::vector<uint8_t> buffer = Pattern(F, seed);
+        ASSERT_TRUE(AppendCapturedFragment(buffer.data(), F));
+    }
+    EXPECT_FALSE(CaptureOutOfMemory());
+    SoundFragment* const tail = Sound.Current;
+    const std::vector<uint8_t> buffer = Pattern(F, 4);
+    EXPECT_FALSE(AppendCapturedFragment(buffer.data(), F));
+    EXPECT_TRUE(CaptureOutOfMemory());
+
+    AllocationsLeft = 100;
+    const int tried = AllocationsTried;
+    EXPECT_FALSE(AppendCapturedFragment(buffer.data(), F));
+    EXPECT_EQ(CopyCapturedBuffer(buffer.data(), F), nullptr);
+    EXPECT_EQ(AllocationsTried, tried) << "no allocation once memory ran out";
+
+    ASSERT_EQ(ChainLength(), 3);
+    EXPECT_EQ(Sound.Current, tail);
+    EXPECT_EQ(tail->Next, nullptr);
+    uint8_t seed = 1;
+    for (SoundFragment* f = Sound.Head; f; f = f->Next, ++seed)
+        EXPECT_EQ(std::memcmp(f->Data, Pattern(F, seed).data(), F), 0) << "fragment " << int(seed);
+    EXPECT_EQ(Sound.TotalBytes, 3.0 * F);
+    EXPECT_DOUBLE_EQ(Sound.TotalMs, 150.0);
+
+    ResetCaptureMemory();
+    EXPECT_TRUE(AppendCapturedFragment(buffer.data(), F));
+    EXPECT_EQ(ChainLength(), 4);
 }
 
 // The window thread draws the newest fragment under ChainMutex and copies the
