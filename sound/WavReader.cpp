@@ -66,12 +66,17 @@ private:
 
     bool Refill() {
         if (!file_ || ended_) return false;
-        if (piece_.empty()) {
+        // Without the memory for a whole piece, a small one still serves.
+        for (size_t size : {PieceBytes, size_t(4096)}) {
+            if (!piece_.empty()) break;
             try {
-                piece_.resize(PieceBytes);
+                piece_.resize(size);
             } catch (const std::bad_alloc&) {
-                return RefillSmall();
             }
+        }
+        if (piece_.empty()) {
+            ended_ = true;
+            return false;
         }
         next_ = 0;
         end_ = std::fread(piece_.data(), 1, piece_.size(), file_);
@@ -79,16 +84,6 @@ private:
         // reads after it come back short, as they did from the stream itself.
         if (end_ < piece_.size()) ended_ = true;
         return end_ > 0;
-    }
-    // Without the memory for a whole piece, a small one still serves.
-    bool RefillSmall() {
-        try {
-            piece_.resize(4096);
-        } catch (const std::bad_alloc&) {
-            ended_ = true;
-            return false;
-        }
-        return Refill();
     }
 
     FILE* file_;
