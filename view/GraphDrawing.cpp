@@ -11,6 +11,7 @@
 #include "sound/SampleCodec.h"
 #include "sound/SoundChain.h"
 #include "view/DepthScale.h"
+#include "view/DetailedGraph.h"
 #include "view/FrameWalk.h"
 #include "view/PlotCoordinates.h"
 #include "view/SoundGraph.h"
@@ -81,9 +82,23 @@ bool DrawableFormat() {
 
 constexpr double Everything = std::numeric_limits<double>::infinity();
 
+#ifdef DUDORORI_MEASUREMENTS
+// The detailed graph through one vertex per frame, as it was drawn before
+// the reduction: in builds made for measurements only, when the environment
+// holds DUDORORI_EVERY_FRAME_STRIP=1 at start-up, so that tests and
+// benchmarks can compare both pictures and times in the real program.
+bool EveryFrameStripRequested() {
+    static const bool requested = [] {
+        wchar_t value[4];
+        const DWORD length = GetEnvironmentVariableW(L"DUDORORI_EVERY_FRAME_STRIP", value, 4);
+        return length == 1 && value[0] == L'1';
+    }();
+    return requested;
+}
+
 // One trace of the detailed graph: a vertex per frame. channel selects the
 // sample inside the frame; y = value x scale + offset.
-void DetailedTrace(int channel, double scale, double offset, const Color& color) {
+void EveryFrameTrace(int channel, double scale, double offset, const Color& color) {
     const uint16_t bits = Sound.BitsPerSample;
     const unsigned sampleBytes = bits / 8;
     const unsigned frameBytes = sampleBytes * Sound.Channels;
@@ -96,7 +111,7 @@ void DetailedTrace(int channel, double scale, double offset, const Color& color)
                  });
 }
 
-void DetailedClipMarks(const DepthScale& s) {
+void EveryFrameClipMarks(const DepthScale& s) {
     const uint16_t bits = Sound.BitsPerSample;
     const unsigned sampleBytes = bits / 8;
     const bool stereo = Sound.Channels == 2;
@@ -122,6 +137,58 @@ void DetailedClipMarks(const DepthScale& s) {
                          marks.Add(x, 0);
                      }
                  });
+}
+
+void DrawEveryFrame(int showClipping, const DepthScale& s) {
+    if (Sound.Channels == 1) {
+        EveryFrameTrace(0, 1.0, 0.0, DetailedMain);
+    } else {
+        EveryFrameTrace(0, 0.5, s.stereoOffset, DetailedMain);
+        EveryFrameTrace(1, 0.5, -s.stereoOffset, DetailedRight);
+    }
+    if (showClipping == 1) EveryFrameClipMarks(s);
+}
+#endif
+
+void DrawVertices(GLenum mode, const std::vector<double>& xy) {
+    if (xy.size() < 4) return;
+    glVertexPointer(2, GL_DOUBLE, 0, xy.data());
+    glDrawArrays(mode, 0, GLsizei(xy.size() / 2));
+}
+
+// The detailed graph from the vertices its picture depends on (see
+// DetailedGraph.h): the same pixels as a strip through every frame.
+void DrawReduced(int showClipping) {
+    const double dx = (PlotBounds.xMax - PlotBounds.xMin) / 500;
+    const double dy = (PlotBounds.yMax - PlotBounds.yMin) / 500;
+    const int width = PlotRect.width > 0 ? PlotRect.width : 1;
+    const int height = PlotRect.height > 0 ? PlotRect.height : 1;
+    const DetailedGraphLayout layout{Sound.Head,
+                                     Sound.FragmentSize,
+                                     Sound.Channels,
+                                     Sound.BitsPerSample,
+                                     PlotBounds.xMax,
+                                     PlotBounds.xMin - dx,
+                                     (PlotBounds.xMax - PlotBounds.xMin + 2 * dx) / width,
+                                     PlotBounds.yMin - dy,
+                                     (PlotBounds.yMax - PlotBounds.yMin + 2 * dy) / height};
+    const Color* colors[2] = {&DetailedMain, &DetailedRight};
+    int drawing = -1;  // the trace whose colour is set
+    glEnableClientState(GL_VERTEX_ARRAY);
+    DetailedGraphVertices v;
+    BuildDetailedGraph(layout, showClipping == 1, v, [&](int channel, std::vector<double>& piece) {
+        if (channel != drawing) UseColor(*colors[drawing = channel]);
+        DrawVertices(GL_LINE_STRIP, piece);
+    });
+    for (int channel = 0; channel < Sound.Channels; ++channel) {
+        if (channel != drawing) UseColor(*colors[drawing = channel]);
+        DrawVertices(GL_LINE_STRIP, v.traces[channel]);
+    }
+    if (showClipping == 1) {
+        UseColor(ClipMark);
+        DrawVertices(GL_LINES, v.marks);
+    }
+    glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 // One trace of the fast graph from a column array: a vertical bar per
@@ -183,13 +250,14 @@ void DrawGraphDetailed(int showClipping) {
     const bool busy = Sound.TotalBytes > BusyPopupBytes;
     if (busy) popup = BusyBegin(L"Визуализация графика звука...");
 
-    if (Sound.Channels == 1) {
-        DetailedTrace(0, 1.0, 0.0, DetailedMain);
-    } else {
-        DetailedTrace(0, 0.5, s.stereoOffset, DetailedMain);
-        DetailedTrace(1, 0.5, -s.stereoOffset, DetailedRight);
+#ifdef DUDORORI_MEASUREMENTS
+    if (EveryFrameStripRequested()) {
+        DrawEveryFrame(showClipping, s);
+        if (busy) BusyEnd(popup);
+        return;
     }
-    if (showClipping == 1) DetailedClipMarks(s);
+#endif
+    DrawReduced(showClipping);
 
     if (busy) BusyEnd(popup);
 }

@@ -1,0 +1,313 @@
+#include "view/DetailedGraph.h"
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+
+#include "sound/SampleCodec.h"
+#include "view/DepthScale.h"
+#include "view/FrameWalk.h"
+
+namespace {
+
+// Below this many frames per pixel merging saves little, and every frame
+// keeps its vertex as in a plain strip.
+constexpr double MinimumFramesPerPixel = 8.0;
+// Vertices handed on at a time when the caller takes the strips in pieces.
+constexpr size_t PieceVertices = 1 << 16;
+
+// One channel's group of frames at one position near a column edge: its
+// first and last frames and where its extremes first occur. Values are
+// integer samples (8-bit: byte - 128, 24-bit before scaling), which keeps
+// the hot loops free of floating point.
+struct Run {
+    int32_t first, last, min, max;
+    uint64_t firstAt, lastAt, minAt, maxAt;
+};
+
+// Where the vertices of one trace go, in the units of the drawing.
+struct TraceOutput {
+    std::vector<double>* strip;
+    double scale, offset;  // y = value x unit x scale + offset
+};
+
+class GraphBuilder {
+public:
+    GraphBuilder(const DetailedGraphLayout& layout, bool clipMarks, DetailedGraphVertices& out,
+                 const std::function<void(int, std::vector<double>&)>& piece)
+        : layout_(layout), clipMarks_(clipMarks), out_(out), depth_(*ScaleFor(layout.bitsPerSample)), piece_(piece) {
+        unit_ = layout.bitsPerSample == 24 ? 1.0 / 8388608.0 : 1.0;
+        if (layout.channels == 1) {
+            traces_[0] = {&out.traces[0], 1.0, 0.0};
+        } else {
+            traces_[0] = {&out.traces[0], 0.5, depth_.stereoOffset};
+            traces_[1] = {&out.traces[1], 0.5, -depth_.stereoOffset};
+        }
+    }
+
+    // Ends a group of frames that share one position: its vertices in the
+    // order the frames occur, and a mark where one of them is clipped.
+    void EmitRun(int channel, const Run& r, bool tracing) {
+        if (tracing) {
+            Vertex(channel, r.firstAt, r.first);
+            const bool minFirst = r.minAt < r.maxAt;
+            const uint64_t a = minFirst ? r.minAt : r.maxAt, b = minFirst ? r.maxAt : r.minAt;
+            const int32_t va = minFirst ? r.min : r.max, vb = minFirst ? r.max : r.min;
+            if (a != r.firstAt) Vertex(channel, a, va);
+            if (b != a && b != r.lastAt) Vertex(channel, b, vb);
+            if (r.lastAt != r.firstAt && r.lastAt != a) Vertex(channel, r.lastAt, r.last);
+        }
+        Mark(channel, r.min, r.minAt, r.max, r.maxAt);
+    }
+
+    // Ends a stretch of frames inside one column, values[i] being frame
+    // first + i: the frames in or next to its end rows, its first and last,
+    // and a mark where one of them is clipped.
+    void EmitStretch(int channel, const int32_t* values, size_t n, uint64_t first, bool tracing) {
+        size_t lowAt = 0, highAt = 0;
+        for (size_t i = 1; i < n; ++i) {
+            if (values[i] < values[lowAt]) lowAt = i;
+            if (values[i] > values[highAt]) highAt = i;
+        }
+        Mark(channel, values[lowAt], first + lowAt, values[highAt], first + highAt);
+        if (!tracing) return;
+
+        // The rows strictly between the end rows, as values: a frame inside
+        // them is at least a sliver away from both end rows.
+        int32_t innerLow, innerHigh;
+        InnerValues(channel, values[lowAt], values[highAt], innerLow, innerHigh);
+        auto inner = [&](size_t i) { return values[i] >= innerLow && values[i] <= innerHigh; };
+        bool innerHere = inner(0), innerNext = n > 1 && inner(1);
+        Vertex(channel, first, values[0]);
+        for (size_t i = 1; i + 1 < n; ++i) {
+            const bool innerBefore = innerHere;
+            innerHere = innerNext;
+            innerNext = inner(i + 1);
+            // A frame inside a run of equal values lies on the straight line
+            // through its neighbours and adds nothing either.
+            const bool level = values[i - 1] == values[i] && values[i] == values[i + 1];
+            if (!(innerBefore && innerHere && innerNext) && !level) Vertex(channel, first + i, values[i]);
+        }
+        if (n > 1) Vertex(channel, first + n - 1, values[n - 1]);
+    }
+
+    const DetailedGraphLayout& layout() const { return layout_; }
+    std::vector<int32_t>& stretch() { return stretch_; }
+
+private:
+    double Y(int channel, int32_t value) const { return value * unit_ * traces_[channel].scale + traces_[channel].offset; }
+    double PixelY(int channel, int32_t value) const {
+        return (Y(channel, value) - layout_.viewBottom) / layout_.valuesPerPixel;
+    }
+
+    // The values whose pixel rows lie strictly between the rows of low and
+    // high, a sliver clear of both; an empty range when there are none.
+    void InnerValues(int channel, int32_t low, int32_t high, int32_t& innerLow, int32_t& innerHigh) const {
+        const double s = ColumnEdgeSliver;
+        const double bottom = std::floor(PixelY(channel, low) + s) + 1 + s;
+        const double top = std::floor(PixelY(channel, high) - s) - s;
+        innerLow = INT32_MAX;
+        innerHigh = INT32_MIN;
+        if (!(top > bottom)) return;
+        // Pixel y grows with the value: step the bounds in from the
+        // estimates until they hold.
+        const double perValue = unit_ * traces_[channel].scale / layout_.valuesPerPixel;
+        const double base = PixelY(channel, 0);
+        int64_t lo = int64_t(std::floor((bottom - base) / perValue)) - 1;
+        while (PixelY(channel, int32_t(lo)) < bottom) ++lo;
+        int64_t hi = int64_t(std::ceil((top - base) / perValue)) + 1;
+        while (PixelY(channel, int32_t(hi)) > top) --hi;
+        if (lo > hi) return;
+        innerLow = int32_t(lo);
+        innerHigh = int32_t(hi);
+    }
+
+    void Vertex(int channel, uint64_t at, int32_t value) {
+        std::vector<double>& strip = *traces_[channel].strip;
+        strip.push_back(double(at));
+        strip.push_back(Y(channel, value));
+        if (piece_ && strip.size() >= 2 * PieceVertices) {
+            piece_(channel, strip);
+            // The next piece of the strip starts where this one ended.
+            strip.erase(strip.begin(), strip.end() - 2);
+        }
+    }
+
+    // One mark for frames whose extremes are min and max: where the largest
+    // value lies if it is clipped, or else the smallest.
+    void Mark(int channel, int32_t min, uint64_t minAt, int32_t max, uint64_t maxAt) {
+        if (!clipMarks_) return;
+        uint64_t at;
+        if (Clipped(max * unit_, depth_))
+            at = maxAt;
+        else if (Clipped(min * unit_, depth_))
+            at = minAt;
+        else
+            return;
+        const double x = double(at);
+        std::vector<double>& m = out_.marks;
+        if (layout_.channels == 1) {
+            m.insert(m.end(), {x, depth_.markBottom, x, depth_.markTop});
+        } else if (channel == 0) {
+            m.insert(m.end(), {x, 0.0, x, depth_.markTop});
+        } else {
+            m.insert(m.end(), {x, depth_.markBottom, x, 0.0});
+        }
+    }
+
+    const DetailedGraphLayout& layout_;
+    bool clipMarks_;
+    DetailedGraphVertices& out_;
+    const DepthScale& depth_;
+    double unit_;
+    TraceOutput traces_[2];
+    const std::function<void(int, std::vector<double>&)>& piece_;
+    std::vector<int32_t> stretch_;
+};
+
+// The stretches of frames that are merged and those that are not. Column j
+// of the viewport begins at plot x viewLeft + j x framesPerPixel; frames
+// closer to such an edge than the sliver are left alone.
+class Zones {
+public:
+    explicit Zones(const DetailedGraphLayout& l)
+        : left_(l.viewLeft), perPixel_(l.framesPerPixel), sliver_(ColumnEdgeSliver * l.framesPerPixel) {}
+
+    // The zone holding frame f: its end (exclusive) and whether its frames
+    // are merged.
+    void At(uint64_t f, uint64_t& end, bool& merged) const {
+        const double column = std::floor((double(f) - left_) / perPixel_);
+        const uint64_t edgeEnd = SliverEnd(column);
+        if (f < edgeEnd) {
+            end = edgeEnd;
+            merged = false;
+            return;
+        }
+        const uint64_t nextStart = SliverStart(column + 1);
+        if (f < nextStart) {
+            end = nextStart;
+            merged = true;
+            return;
+        }
+        end = SliverEnd(column + 1);
+        merged = false;
+        if (end <= f) end = f + 1;  // rounding: at least this frame
+    }
+
+private:
+    // First frame of the sliver around the edge of column j, and the first
+    // frame after it. Rounded outwards, so a frame on the sliver's border is
+    // in it.
+    uint64_t SliverStart(double j) const { return Clamp(std::floor(left_ + j * perPixel_ - sliver_)); }
+    uint64_t SliverEnd(double j) const { return Clamp(std::ceil(left_ + j * perPixel_ + sliver_) + 1); }
+    static uint64_t Clamp(double f) { return f <= 0 ? 0 : f >= 1.8e19 ? UINT64_MAX : uint64_t(f); }
+
+    double left_, perPixel_, sliver_;
+};
+
+template <int Bits>
+inline int32_t Decode(const uint8_t* p) {
+    if constexpr (Bits == 8) return DecodeSample8(p);
+    else if constexpr (Bits == 16) return DecodeSample16(p);
+    else return DecodeSample24(p);
+}
+
+// One trace (the samples of `channel`) and its marks, in one pass over the
+// sound.
+template <int Bits, int Channels>
+void Build(GraphBuilder& g, int channel) {
+    constexpr unsigned SampleBytes = Bits / 8, FrameBytes = SampleBytes * Channels;
+    const DetailedGraphLayout& l = g.layout();
+    const bool merging = l.framesPerPixel >= MinimumFramesPerPixel;
+    const unsigned sampleOffset = channel * SampleBytes;
+    Zones zones(l);
+
+    FrameStream stream(l.head, l.fragmentSize, FrameBytes);
+    FrameStream::Span span;
+    Run run{};
+    bool open = false;     // a group near an edge holds frames not yet emitted
+    bool tracing = true;   // the trace still takes frames
+    bool merged = false;   // the current zone lies inside one column
+    uint64_t zoneEnd = 0;  // first frame after the current zone
+    float runX = 0;        // where the open group's frames all lie, in single precision
+    uint64_t f = 0;
+    // The current stretch inside a column, decoded.
+    std::vector<int32_t>& stretch = g.stretch();
+    uint64_t stretchStart = 0;
+    stretch.clear();
+
+    auto close = [&] {
+        if (open) {
+            g.EmitRun(channel, run, tracing);
+            open = false;
+        }
+        if (!stretch.empty()) {
+            g.EmitStretch(channel, stretch.data(), stretch.size(), stretchStart, tracing);
+            stretch.clear();
+        }
+    };
+
+    while (stream.Next(UINT64_MAX, span)) {
+        if (tracing && span.firstInFragment && double(f) >= l.frameLimit) {
+            // The trace ends here; the marks go on to the end of the chain.
+            close();
+            tracing = false;
+        }
+        const uint8_t* p = span.bytes + sampleOffset;
+        for (uint64_t left = span.frames; left > 0;) {
+            if (merging && f >= zoneEnd) {
+                close();
+                zones.At(f, zoneEnd, merged);
+            }
+            if (merging && merged) {
+                // A stretch inside one column: every frame is kept for its end.
+                uint64_t n = zoneEnd - f;
+                if (n > left) n = left;
+                if (stretch.empty()) stretchStart = f;
+                const size_t at = stretch.size();
+                stretch.resize(at + n);
+                int32_t* out = stretch.data() + at;
+                for (uint64_t i = 0; i < n; ++i, p += FrameBytes) out[i] = Decode<Bits>(p);
+                f += n, left -= n;
+                continue;
+            }
+            // Near a column edge (or too few frames per pixel to merge): a
+            // frame joins the group only when single precision puts it at
+            // the same x as the group's frames.
+            const float x = float(f);
+            if (open && x != runX) close();
+            const int32_t v = Decode<Bits>(p);
+            if (!open) {
+                run = {v, v, v, v, f, f, f, f};
+                runX = x;
+                open = true;
+            } else {
+                if (v < run.min) run.min = v, run.minAt = f;
+                if (v > run.max) run.max = v, run.maxAt = f;
+                run.last = v, run.lastAt = f;
+            }
+            p += FrameBytes, ++f, --left;
+        }
+    }
+    close();
+}
+
+}  // namespace
+
+void BuildDetailedGraph(const DetailedGraphLayout& layout, bool clipMarks, DetailedGraphVertices& out,
+                        const std::function<void(int, std::vector<double>&)>& piece) {
+    for (auto& t : out.traces) t.clear();
+    out.marks.clear();
+    if (!layout.head || (layout.channels != 1 && layout.channels != 2) || !ScaleFor(layout.bitsPerSample)) return;
+    GraphBuilder g(layout, clipMarks, out, piece);
+    for (int channel = 0; channel < layout.channels; ++channel) {
+        switch (layout.channels * 100 + layout.bitsPerSample) {
+        case 108: Build<8, 1>(g, channel); break;
+        case 116: Build<16, 1>(g, channel); break;
+        case 124: Build<24, 1>(g, channel); break;
+        case 208: Build<8, 2>(g, channel); break;
+        case 216: Build<16, 2>(g, channel); break;
+        case 224: Build<24, 2>(g, channel); break;
+        }
+    }
+}
