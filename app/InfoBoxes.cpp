@@ -22,7 +22,7 @@ void ShowAboutBox() {
     wchar_t buildDate[250] = {};
     MultiByteToWideChar(CP_ACP, 0, __DATE__, -1, buildDate, 250);
     std::wstring text = L" Dudorori";
-    text += L"\n Version 1.0 (audio recorder and editor)";
+    text += L"\n Version " DUDORORI_VERSION L" (audio recorder and editor)";
     text += L" \n Unicode version \n Windows XP compatibility";
     text += L"\n\n Build date: ";
     text += buildDate;

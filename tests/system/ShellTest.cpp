@@ -484,7 +484,7 @@ TEST(Shell, HelpItemDoesNothing) {
 
 // ---- information boxes ---------------------------------------------------
 
-TEST(Shell, AboutBoxNamesTheProgramItsBuildAndDate) {
+TEST(Shell, AboutBoxNamesTheProgramItsVersionBuildAndDate) {
   App app;
   ASSERT_TRUE(app.Start());
   ASSERT_TRUE(app.PostCommand(IDM_ABOUT));
@@ -493,6 +493,8 @@ TEST(Shell, AboutBoxNamesTheProgramItsBuildAndDate) {
   EXPECT_EQ("About", Narrow(box.Caption()));
   std::wstring text = box.MessageText();
   EXPECT_NE(std::wstring::npos, text.find(L" Dudorori")) << Narrow(text);
+  EXPECT_NE(std::wstring::npos, text.find(L"\n Version " DUDORORI_VERSION L" (audio recorder and editor)"))
+      << Narrow(text);
   EXPECT_NE(std::wstring::npos, text.find(L"Unicode version")) << Narrow(text);
   size_t date = text.find(L"Build date: ");
   ASSERT_NE(std::wstring::npos, date) << Narrow(text);
