@@ -18,15 +18,12 @@
 #include <cwchar>
 #include <vector>
 
+#include "PlainWrite.h"
+
 namespace {
 
-constexpr DWORD Piece = 1u << 20;
-
-double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return double(to.QuadPart - from.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
+using plain::Milliseconds;
+using plain::Piece;
 
 HANDLE OpenForReading(const wchar_t* path) {
     return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -88,34 +85,11 @@ int ReadHolding(const wchar_t* path, size_t fragmentBytes) {
 }
 
 int WriteCopy(const wchar_t* path, const wchar_t* out) {
-    HANDLE file = OpenForReading(path);
-    if (file == INVALID_HANDLE_VALUE) return 2;
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file, &size)) return 2;
-    std::vector<char> bytes(size_t(size.QuadPart));
-    size_t have = 0;
-    DWORD got = 0;
-    while (have < bytes.size() &&
-           ReadFile(file, bytes.data() + have, DWORD(std::min<size_t>(Piece, bytes.size() - have)), &got, nullptr) &&
-           got > 0)
-        have += got;
-    CloseHandle(file);
-
-    LARGE_INTEGER start, end;
-    QueryPerformanceCounter(&start);
-    HANDLE target = CreateFileW(out, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (target == INVALID_HANDLE_VALUE) return 3;
-    for (size_t done = 0; done < have;) {
-        DWORD put = 0;
-        if (!WriteFile(target, bytes.data() + done, DWORD(std::min<size_t>(Piece, have - done)), &put, nullptr) ||
-            put == 0)
-            return 3;
-        done += put;
-    }
-    CloseHandle(target);
-    QueryPerformanceCounter(&end);
-    std::printf("write_ms %.1f\nwrite_bytes %llu\n", Milliseconds(start, end), (unsigned long long)have);
-    DeleteFileW(out);
+    std::vector<char> bytes;
+    if (!plain::ReadWhole(path, bytes)) return 2;
+    const double ms = plain::WriteMs(bytes, out);
+    if (ms < 0) return 3;
+    std::printf("write_ms %.1f\nwrite_bytes %llu\n", ms, (unsigned long long)bytes.size());
     return 0;
 }
 

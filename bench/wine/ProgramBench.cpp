@@ -1,7 +1,9 @@
 // Timing of the real program under Wine, driven from outside like a user:
 // File / Open of each sound (dialog OK to the success box and the first
 // graph frame), the fast and the detailed whole-sound graph, a minimise and
-// restore, File / Save as, and the memory the loaded sound takes.
+// restore, a resize of the window holding the detailed graph, File / Save as
+// beside a plain WriteFile of the same bytes, and the memory the loaded
+// sound takes.
 //
 // Set by scripts/bench:
 //   DUDORORI_BENCH_SOUNDS   "label=path;label=path" (Windows paths)
@@ -9,18 +11,28 @@
 //   DUDORORI_BENCH_FIRST    a short sound opened before each measured one, so
 //                           that a second idle figure holds what the file
 //                           dialog loads into the program once (optional)
+//   DUDORORI_BENCH_FRAMES   how many fast and detailed frames to draw, taking
+//                           turns (the medians are reported; default 1)
+//   DUDORORI_BENCH_SAVES    how many saves, each after a plain write of the
+//                           sound's file (medians; default 1)
+//   DUDORORI_BENCH_EVERY_FRAME_STRIP  labels ("5min 1h") whose detailed frame
+//                           is also drawn by a program started with
+//                           DUDORORI_EVERY_FRAME_STRIP=1: the strip through
+//                           every frame, the drawing's old way (optional)
 // The program writes its frame times to DUDORORI_FRAME_TIMES, which this
 // program points at a file of its own work folder.
 #include <windows.h>
 
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "PlainWrite.h"
 #include "SystemTest.h"
 #include "app/ControlIds.h"
 
@@ -56,23 +68,45 @@ std::vector<Frame> ReadFrames(const std::wstring& path) {
 }
 
 // Waits for the first frame after the first `seen` ones whose content is
-// not "empty"; its time of arrival (as this program saw it) goes to *atMs.
-bool NextShownFrame(const std::wstring& log, size_t seen, Frame* frame, double* atMs, DWORD timeoutMs = LongWait) {
+// `content` (any but "empty" when null); its time of arrival (as this
+// program saw it) goes to *atMs.
+bool NextShownFrame(const std::wstring& log, size_t seen, Frame* frame, double* atMs, const char* content = nullptr) {
     return st::WaitUntil(
         [&] {
             const std::vector<Frame> frames = ReadFrames(log);
             for (size_t i = seen; i < frames.size(); ++i)
-                if (frames[i].content != "empty") {
+                if (content ? frames[i].content == content : frames[i].content != "empty") {
                     *frame = frames[i];
                     *atMs = NowMs();
                     return true;
                 }
             return false;
         },
-        "a frame of the graph", timeoutMs);
+        std::string("a frame of the graph ") + (content ? content : ""), LongWait);
 }
 
 size_t FrameCount(const std::wstring& log) { return ReadFrames(log).size(); }
+
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+int EnvCount(const wchar_t* name) {
+    const int n = _wtoi(st::EnvOrEmpty(name).c_str());
+    return n > 0 ? n : 1;
+}
+
+// Whether `label` is one of the blank-separated words of the variable.
+bool Listed(const wchar_t* name, const std::string& label) {
+    std::istringstream words(st::Narrow(st::EnvOrEmpty(name)));
+    std::string word;
+    while (words >> word)
+        if (word == label) return true;
+    return false;
+}
 
 struct Memory {
     double nowMB = 0, peakMB = 0;
@@ -102,6 +136,11 @@ std::vector<std::pair<std::string, std::wstring>> Sounds() {
 class Results {
 public:
     explicit Results(const std::string& label) : label_(label) {}
+    // Each value as figure_1, figure_2, ... and their median as figure.
+    void PutRuns(const std::string& figure, const std::vector<double>& values) {
+        for (size_t i = 0; i < values.size(); ++i) Put(figure + "_" + std::to_string(i + 1), values[i]);
+        Put(figure, Median(values));
+    }
     void Put(const std::string& figure, double value) {
         std::FILE* out = _wfopen(st::EnvOrEmpty(L"DUDORORI_BENCH_RESULTS").c_str(), L"a");
         if (!out) return;
@@ -159,14 +198,31 @@ void MeasureSound(const std::string& label, const std::wstring& path) {
     results.Put("peak_over_idle_MB", loaded.peakMB - idle.nowMB);
     results.Put("held_over_idle_MB", loaded.nowMB - idle.nowMB);
     results.Put("peak_over_dialog_idle_MB", loaded.peakMB - afterDialog.nowMB);
-    results.Put(frame.content + "_frame_ms", frame.TotalMs());
+    const std::string firstShown = frame.content;
+    const double firstMs = frame.TotalMs();
 
-    // The detailed drawing, then a minimise and restore at the same size.
-    seen = FrameCount(frameLog);
-    ASSERT_TRUE(app.PostCommand(IDM_GRAPH_DETAILED));
-    ASSERT_TRUE(NextShownFrame(frameLog, seen, &frame, &frameAt));
-    results.Put(frame.content + "_frame_ms", frame.TotalMs());
-    ASSERT_TRUE(app.Settle(LongWait));
+    // Where the envelope is ready (the first frame after the load is a fast
+    // one), the fast and the detailed drawing taking turns; then a minimise
+    // and restore at the same size.
+    if (firstShown == "fast") {
+        std::vector<double> fastMs{firstMs}, detailedMs;
+        const auto draw = [&](int command, const char* content, std::vector<double>& times) {
+            seen = FrameCount(frameLog);
+            ASSERT_TRUE(app.PostCommand(command));
+            ASSERT_TRUE(NextShownFrame(frameLog, seen, &frame, &frameAt, content));
+            times.push_back(frame.TotalMs());
+            ASSERT_TRUE(app.Settle(LongWait));
+        };
+        for (int turn = EnvCount(L"DUDORORI_BENCH_FRAMES"); turn > 0 && !::testing::Test::HasFatalFailure(); --turn) {
+            if (detailedMs.size()) draw(IDM_GRAPH_FAST, "fast", fastMs);
+            draw(IDM_GRAPH_DETAILED, "detailed", detailedMs);
+        }
+        ASSERT_FALSE(::testing::Test::HasFatalFailure());
+        results.PutRuns("fast_frame_ms", fastMs);
+        results.PutRuns("detailed_frame_ms", detailedMs);
+    } else {
+        results.Put(firstShown + "_frame_ms", firstMs);
+    }
     ShowWindow(app.Main(), SW_MINIMIZE);
     ASSERT_TRUE(st::WaitUntil([&] { return IsIconic(app.Main()) != FALSE; }, "the window to be minimised"));
     ASSERT_TRUE(app.Settle());
@@ -179,21 +235,73 @@ void MeasureSound(const std::string& label, const std::wstring& path) {
     results.Put("held_frame_ms", frame.TotalMs());
     ASSERT_TRUE(app.Settle(LongWait));
 
-    // Save as: from the dialog's OK to the success box.
+    // A resize of the window holding the detailed graph: from the call that
+    // resizes it to the first frame the program presents after it, at the
+    // new size (as this program sees it arrive).
+    const RECT before = app.WindowRect();
+    seen = FrameCount(frameLog);
+    const double resizeStart = NowMs();
+    ASSERT_TRUE(SetWindowPos(app.Main(), nullptr, 0, 0, before.right - before.left - 50,
+                             before.bottom - before.top - 40, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE));
+    ASSERT_TRUE(NextShownFrame(frameLog, seen, &frame, &frameAt));
+    results.Put("resize_ms", frameAt - resizeStart);
+    results.Put("resize_drew_again", frame.content == "detailed" ? 1 : 0);
+    ASSERT_TRUE(app.Settle(LongWait));
+
+    // Save as: from the dialog's OK to the success box, each save after a
+    // plain write of the sound's own file from this program's memory, so
+    // that both meet the same state of the machine.
+    std::vector<char> bytes;
+    ASSERT_TRUE(plain::ReadWhole(path.c_str(), bytes));
     const std::wstring saved = st::TestFile(std::wstring(label.begin(), label.end()) + L"-saved.wav");
-    ASSERT_TRUE(app.PostCommand(IDM_SAVE_AS));
-    dialog = app.WaitFileDialog();
-    ASSERT_TRUE(dialog);
-    const double saveStart = NowMs();
-    ASSERT_TRUE(dialog.Accept(saved, LongWait));
-    const double saveDialogGone = NowMs();
-    box = app.WaitMessageBox(LongWait);
-    ASSERT_TRUE(box);
-    results.Put("save_from_ok_ms", NowMs() - saveStart);
-    results.Put("save_ms", NowMs() - saveDialogGone);
-    EXPECT_EQ(st::Narrow(box.Caption()), st::Narrow(L"Файл успешно сохранён"));
-    ASSERT_TRUE(box.PressAndWaitGone(IDOK));
-    st::RemoveFile(saved);
+    std::vector<double> plainMs, fromOkMs, afterDialogMs;
+    for (int run = EnvCount(L"DUDORORI_BENCH_SAVES"); run > 0; --run) {
+        plainMs.push_back(plain::WriteMs(bytes, saved.c_str()));
+        ASSERT_GE(plainMs.back(), 0) << "the plain write failed";
+        ASSERT_TRUE(app.PostCommand(IDM_SAVE_AS));
+        dialog = app.WaitFileDialog();
+        ASSERT_TRUE(dialog);
+        const double saveStart = NowMs();
+        ASSERT_TRUE(dialog.Accept(saved, LongWait));
+        const double saveDialogGone = NowMs();
+        box = app.WaitMessageBox(LongWait);
+        ASSERT_TRUE(box);
+        fromOkMs.push_back(NowMs() - saveStart);
+        afterDialogMs.push_back(NowMs() - saveDialogGone);
+        EXPECT_EQ(st::Narrow(box.Caption()), st::Narrow(L"Файл успешно сохранён"));
+        ASSERT_TRUE(box.PressAndWaitGone(IDOK));
+        ASSERT_TRUE(app.Settle());
+        st::RemoveFile(saved);
+    }
+    results.PutRuns("plain_write_beside_ms", plainMs);
+    results.PutRuns("save_from_ok_ms", fromOkMs);
+    results.PutRuns("save_ms", afterDialogMs);
+    app.Close();
+    DWORD code = 0;
+    app.WaitExit(LongWait, &code);
+}
+
+// The detailed frame as the program draws it when started with
+// DUDORORI_EVERY_FRAME_STRIP=1: a line strip through every frame.
+void MeasureEveryFrameStrip(const std::string& label, const std::wstring& path) {
+    SCOPED_TRACE(label + " through every frame");
+    const std::wstring frameLog = st::TestFile(std::wstring(label.begin(), label.end()) + L"-every-frame.txt");
+    st::RemoveFile(frameLog);
+    SetEnvironmentVariableW(L"DUDORORI_FRAME_TIMES", frameLog.c_str());
+    App app;
+    {
+        const st::ScopedEnv strip(L"DUDORORI_EVERY_FRAME_STRIP", L"1");
+        ASSERT_TRUE(app.Start());
+    }
+    ASSERT_TRUE(app.OpenFile(path));
+    ASSERT_TRUE(app.Settle(LongWait));
+    const size_t seen = FrameCount(frameLog);
+    ASSERT_TRUE(app.PostCommand(IDM_GRAPH_DETAILED));
+    Frame frame;
+    double frameAt = 0;
+    ASSERT_TRUE(NextShownFrame(frameLog, seen, &frame, &frameAt, "detailed"));
+    Results(label).Put("every_frame_detailed_frame_ms", frame.TotalMs());
+    ASSERT_TRUE(app.Settle(LongWait));
     app.Close();
     DWORD code = 0;
     app.WaitExit(LongWait, &code);
@@ -204,5 +312,8 @@ void MeasureSound(const std::string& label, const std::wstring& path) {
 TEST(WineBench, OpenGraphRestoreSave) {
     const auto sounds = Sounds();
     ASSERT_FALSE(sounds.empty()) << "DUDORORI_BENCH_SOUNDS names no sound";
-    for (const auto& [label, path] : sounds) MeasureSound(label, path);
+    for (const auto& [label, path] : sounds) {
+        MeasureSound(label, path);
+        if (Listed(L"DUDORORI_BENCH_EVERY_FRAME_STRIP", label)) MeasureEveryFrameStrip(label, path);
+    }
 }

@@ -22,16 +22,6 @@ const std::wstring RecordingText = L" Сначала остановите зап
 const std::wstring PlayingText = L" Сначала остановите воспроизведение! ";
 const std::wstring Separator = L"----------------------------";
 
-std::vector<uint8_t> Le16(const std::vector<int>& samples) {
-    std::vector<uint8_t> bytes;
-    bytes.reserve(samples.size() * 2);
-    for (int v : samples) {
-        bytes.push_back(uint8_t(v & 0xFF));
-        bytes.push_back(uint8_t((v >> 8) & 0xFF));
-    }
-    return bytes;
-}
-
 std::vector<int> Samples16(const std::vector<uint8_t>& bytes) {
     std::vector<int> out(bytes.size() / 2);
     for (size_t i = 0; i < out.size(); ++i) out[i] = int16_t(uint16_t(bytes[2 * i] | (bytes[2 * i + 1] << 8)));
@@ -40,7 +30,7 @@ std::vector<int> Samples16(const std::vector<uint8_t>& bytes) {
 
 st::Wav Mono16(const std::vector<int>& samples) {
     st::Wav wav;
-    wav.data = Le16(samples);
+    wav.data = st::PcmBytes(samples);
     return wav;
 }
 

@@ -86,6 +86,9 @@ bool WriteWav(const std::wstring& path, const Wav& wav);
 // Reads a canonical file: "RIFF", "WAVE", "fmt " of 16 bytes, "data". False for
 // anything else or a data chunk longer than the file.
 bool ReadWav(const std::wstring& path, Wav& wav);
+// Samples as PCM bytes of the depth: 8-bit unsigned around 128 (the value
+// given is the signed one), 16 and 24-bit little-endian two's complement.
+std::vector<uint8_t> PcmBytes(const std::vector<int>& samples, uint16_t bitsPerSample = 16);
 // 16-bit mono samples of a sine of the given frequency and peak.
 std::vector<uint8_t> Sine16(uint32_t frames, uint32_t rate, double hz, double peak = 12000.0, uint16_t channels = 1);
 // Bytes of ms milliseconds of the format (frames rounded down).
@@ -109,6 +112,18 @@ struct Shot {
 
 // Screen pixels of a screen rectangle, read from the screen device context.
 Shot CaptureScreen(const RECT& screenRect);
+
+// Two pictures of the same rectangle [x0,x1) x [y0,y1), pixel by pixel.
+struct PictureDifference {
+  int lit = 0;        // pixels of the first picture that are not background
+  int differing = 0;  // pixels whose colours differ
+  // Differing pixels whose colour in either picture has no pixel of that
+  // colour within one pixel (the 3 x 3 around it) in the other picture.
+  int unmatched = 0;
+  std::string Describe() const;  // "7 of 81234 lit pixels differ (0.0086 %), 1 without ..."
+};
+PictureDifference ComparePictures(const Shot& a, const Shot& b, int x0, int y0, int x1, int y1,
+                                  const std::function<bool(uint32_t)>& background);
 
 // ---- dialogs (message boxes, file dialogs, the program's own dialogs) -----
 

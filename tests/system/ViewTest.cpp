@@ -56,16 +56,6 @@ PlotArea PlotOf(const App& app) {
     return {5, 5, int(c.right) - 5, int(c.bottom) - 325};
 }
 
-std::vector<uint8_t> Le16(const std::vector<int>& samples) {
-    std::vector<uint8_t> bytes;
-    bytes.reserve(samples.size() * 2);
-    for (int v : samples) {
-        bytes.push_back(uint8_t(v & 0xFF));
-        bytes.push_back(uint8_t((v >> 8) & 0xFF));
-    }
-    return bytes;
-}
-
 // A square wave of `period` frames between -peak and +peak (full scale:
 // -32768 and 32767).
 int Square(uint32_t frame, uint32_t period, int peak) {
@@ -85,7 +75,7 @@ st::Wav HalfClippedMono() {
     std::vector<int> samples(GraphFrames);
     for (uint32_t i = 0; i < GraphFrames; ++i) samples[i] = Square(i, 200, i < GraphFrames / 2 ? 32767 : 16000);
     st::Wav wav;
-    wav.data = Le16(samples);
+    wav.data = st::PcmBytes(samples);
     return wav;
 }
 
@@ -99,7 +89,7 @@ st::Wav RightClippedStereo() {
     }
     st::Wav wav;
     wav.channels = 2;
-    wav.data = Le16(samples);
+    wav.data = st::PcmBytes(samples);
     return wav;
 }
 
@@ -384,6 +374,128 @@ TEST(GraphView, StereoRightChannelClippingMarksOnlyTheLowerHalf) {
         const auto drawn = std::count(shown.begin(), shown.end(), drawing);
         EXPECT_EQ(drawn, 1) << "frames drawn " << drawing;
         EXPECT_EQ(shown.back(), "held");
+    }
+}
+
+namespace {
+
+// Sounds whose detailed drawing a strip through fewer vertices than frames
+// could get wrong, each with what its picture shows (so that a capture
+// cannot be taken of the sound before it).
+struct DetailedCase {
+    const char* name;
+    st::Wav wav;
+    std::function<bool(const Shot&, const PlotArea&)> shown;
+    bool oddWidth = false;  // drawn after the window was narrowed to an odd plot width
+};
+
+std::vector<DetailedCase> DetailedCases() {
+    auto count = [](const Shot& s, const PlotArea& p, bool (*pred)(uint32_t)) {
+        return s.Count(p.left, p.top, p.right, p.bottom, pred);
+    };
+    auto blue = [](uint32_t p) { return IsRgb(p, 0, 0, 166); };
+    std::vector<DetailedCase> cases;
+    uint32_t seed = 12345;
+    auto random = [&seed] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+
+    // 16-bit stereo noise of changing loudness, silent for 0.4 s of every 2 s.
+    std::vector<int> noise;
+    for (uint32_t i = 0; i < Rate * 12; ++i) {
+        const bool silent = i % (2 * Rate) >= Rate * 8 / 5;
+        const int peak = 2000 + int(i / Rate) * 2500;
+        for (int c = 0; c < 2; ++c) noise.push_back(silent ? 0 : int(random() % uint32_t(2 * peak)) - peak);
+    }
+    cases.push_back({"16-bit stereo noise with silences", {}, [=](const Shot& s, const PlotArea& p) {
+                         return count(s, p, blue) > p.Width();
+                     }});
+    cases.back().wav.channels = 2;
+    cases.back().wav.data = st::PcmBytes(noise);
+
+    // 8-bit mono silence with single-frame spikes of every height, both ways.
+    std::vector<int> spikes(Rate * 20, 0);
+    for (uint32_t i = 700, n = 0; i < spikes.size(); i += 700 + random() % 9000, ++n)
+        spikes[i] = n % 16 == 0 ? (n % 32 ? 127 : -128) : int(random() % 256) - 128;
+    cases.push_back({"8-bit mono spikes", {}, [=](const Shot& s, const PlotArea& p) {
+                         return count(s, p, IsClipMark) < p.Width() * p.Height() / 20 && count(s, p, blue) == 0 &&
+                                count(s, p, IsDetailedGreen) > p.Width() / 2;
+                     }});
+    cases.back().wav.bitsPerSample = 8;
+    cases.back().wav.data = st::PcmBytes(spikes, 8);
+
+    // 24-bit square wave at full scale (clipped, marked) for 0.3 s of every
+    // second, at 60 % of it otherwise.
+    std::vector<int> square(Rate * 10);
+    for (uint32_t i = 0; i < square.size(); ++i) {
+        const bool high = (i / 150) % 2 == 0, loud = i % Rate < Rate * 3 / 10;
+        square[i] = loud ? (high ? 0x7FFFFF : -0x800000) : (high ? 0x4CCCCC : -0x4CCCCC);
+    }
+    cases.push_back({"24-bit square with clipping", {}, [=](const Shot& s, const PlotArea& p) {
+                         return count(s, p, IsClipMark) > p.Width() * p.Height() / 10;
+                     }});
+    cases.back().wav.bitsPerSample = 24;
+    cases.back().wav.data = st::PcmBytes(square, 24);
+
+    // A slow 16-bit sine: few rows per column, where the strip's order shows.
+    cases.push_back({"slow sine at an odd width", {}, [=](const Shot& s, const PlotArea& p) {
+                         return count(s, p, IsClipMark) == 0 && count(s, p, blue) == 0 &&
+                                count(s, p, IsDetailedGreen) > p.Width();
+                     }, true});
+    cases.back().wav.data = st::Sine16(Rate * 10, Rate, 2.7, 30000);
+    return cases;
+}
+
+}  // namespace
+
+// The detailed drawing shows the very pixels of the line strip through every
+// frame, which the measurement build draws when DUDORORI_EVERY_FRAME_STRIP
+// is 1 at its start: each sound is drawn by a program started that way and
+// by one started without it, and the plots are compared.
+TEST(GraphView, DetailedDrawingShowsTheStripThroughEveryFrame) {
+    const std::vector<DetailedCase> cases = DetailedCases();
+    auto file = [](size_t i, const wchar_t* what) { return st::TestFile(std::to_wstring(i) + what); };
+    for (size_t i = 0; i < cases.size(); ++i) ASSERT_TRUE(st::WriteWav(file(i, L".wav"), cases[i].wav));
+    std::vector<Shot> everyFrame;
+    for (const bool reduced : {false, true}) {
+        SCOPED_TRACE(reduced ? "drawn as it is" : "drawn through every frame");
+        App app;
+        {
+            const st::ScopedEnv strip(L"DUDORORI_EVERY_FRAME_STRIP", reduced ? L"0" : L"1");
+            ASSERT_TRUE(app.Start());
+        }
+        for (size_t i = 0; i < cases.size(); ++i) {
+            const DetailedCase& c = cases[i];
+            SCOPED_TRACE(c.name);
+            if (c.oddWidth) {
+                const RECT w = app.WindowRect();
+                ASSERT_TRUE(app.Resize(int(w.right - w.left) + 61, int(w.bottom - w.top)));
+                if (PlotOf(app).Width() % 2 == 0) ASSERT_TRUE(app.Resize(int(w.right - w.left) + 62, int(w.bottom - w.top)));
+            }
+            const PlotArea plot = PlotOf(app);
+            if (c.oddWidth) ASSERT_EQ(1, plot.Width() % 2);
+            const uint32_t frames = uint32_t(c.wav.data.size() / (c.wav.channels * c.wav.bitsPerSample / 8));
+            ASSERT_TRUE(OpenSound(app, file(i, L".wav"), frames));
+            ASSERT_TRUE(app.Command(IDM_GRAPH_DETAILED));
+            Shot shot = Screenshot(
+                app,
+                [&](const Shot& s) {
+                    return c.shown(s, plot) && s.Count(plot.left, plot.top, plot.right, plot.bottom, IsFastGreen) == 0;
+                },
+                std::string("the detailed drawing of ") + c.name);
+            ASSERT_FALSE(shot.Empty());
+            if (!reduced) {
+                everyFrame.push_back(std::move(shot));
+                continue;
+            }
+            const st::PictureDifference d = st::ComparePictures(everyFrame[i], shot, plot.left, plot.top,
+                                                                plot.right, plot.bottom, IsPlotBackground);
+            std::printf("%s: %s\n", c.name, d.Describe().c_str());
+            EXPECT_GT(d.lit, plot.Width());
+            EXPECT_EQ(0, d.differing) << d.Describe();
+            if (d.differing) {
+                everyFrame[i].SavePpm(file(i, L"-every-frame.ppm"));
+                shot.SavePpm(file(i, L"-drawn.ppm"));
+            }
+        }
     }
 }
 
