@@ -1,5 +1,6 @@
 #include "view/DetailedGraph.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -72,6 +73,8 @@ public:
         Mark(channel, values[lowAt], first + lowAt, values[highAt], first + highAt);
         if (!tracing) return;
 
+        if (EmitWitnessed(channel, values, n, first, lowAt, highAt)) return;
+
         // The rows strictly between the end rows, as values: a frame inside
         // them is at least a sliver away from both end rows.
         int32_t innerLow, innerHigh;
@@ -99,6 +102,60 @@ private:
     double PixelY(int channel, int32_t value) const {
         return (Y(channel, value) - layout_.viewBottom) / layout_.valuesPerPixel;
     }
+
+    // The usual case of a long sound: each end pixel of the column is lit by
+    // a segment of the strip that starts inside the pixel's diamond (a sliver
+    // clear of its edge) and ends in another row (a sliver clear of it). The
+    // rasterizer always lights the pixel a line starts in when the line
+    // starts inside its diamond and leaves it. Then the stretch lights
+    // exactly every pixel of its column from the lowest row to the highest,
+    // and so does any strip through those two segments and the extremes.
+    // False, and nothing emitted, where that cannot be shown.
+    bool EmitWitnessed(int channel, const int32_t* values, size_t n, uint64_t first, size_t lowAt, size_t highAt) {
+        const double s = ColumnEdgeSliver;
+        const double lowY = PixelY(channel, values[lowAt]), highY = PixelY(channel, values[highAt]);
+        const double bottomRow = std::floor(lowY), topRow = std::floor(highY);
+        // An extreme near a row's edge leaves its row to single precision.
+        if (lowY - bottomRow < s || bottomRow + 1 - lowY < s || highY - topRow < s || topRow + 1 - highY < s)
+            return false;
+        const double column = std::floor(PixelX(first + n / 2));
+        size_t witness[4];
+        if (!Witness(channel, values, n, first, column, topRow, witness[0], witness[1])) return false;
+        if (bottomRow == topRow) {
+            witness[2] = witness[0], witness[3] = witness[1];
+        } else if (!Witness(channel, values, n, first, column, bottomRow, witness[2], witness[3])) {
+            return false;
+        }
+        size_t kept[8] = {0, n - 1, lowAt, highAt, witness[0], witness[1], witness[2], witness[3]};
+        std::sort(kept, kept + 8);
+        for (size_t k = 0; k < 8; ++k)
+            if (k == 0 || kept[k] != kept[k - 1]) Vertex(channel, first + kept[k], values[kept[k]]);
+        return true;
+    }
+
+    // A frame certainly inside the diamond of the pixel (column, row) whose
+    // next frame is certainly in another row: the segment between them
+    // lights the pixel, in the strip through every frame as in this one.
+    bool Witness(int channel, const int32_t* values, size_t n, uint64_t first, double column, double row,
+                 size_t& inside, size_t& next) const {
+        const double s = ColumnEdgeSliver, cx = column + 0.5, cy = row + 0.5;
+        for (size_t i = 0; i + 1 < n; ++i) {
+            // A start level with the pixel's centre is compared with it in
+            // single precision but snapped to the grid before the fill rule
+            // decides: only a start clear of the centre row is certain.
+            const double y = PixelY(channel, values[i]);
+            if (std::fabs(y - cy) >= 0.5 - s || std::fabs(y - cy) <= s) continue;
+            const double yNext = PixelY(channel, values[i + 1]);
+            if (yNext > row - s && yNext < row + 1 + s) continue;
+            if (std::fabs(PixelX(first + i) - cx) + std::fabs(y - cy) >= 0.5 - s) continue;
+            inside = i;
+            next = i + 1;
+            return true;
+        }
+        return false;
+    }
+
+    double PixelX(uint64_t frame) const { return (double(frame) - layout_.viewLeft) / layout_.framesPerPixel; }
 
     // The values whose pixel rows lie strictly between the rows of low and
     // high, a sliver clear of both; an empty range when there are none.
