@@ -17,6 +17,7 @@
 #include "audio/CaptureAppend.h"
 #include "audio/CaptureTiming.h"
 #include "audio/FormatTables.h"
+#include "audio/InjectedFault.h"
 #include "audio/RecordingSettings.h"
 #include "sound/Narration.h"
 #include "sound/SoundChain.h"
@@ -123,6 +124,7 @@ void RecordingThread() {
     RecordErrorReport = L"Во время записи возникли ошибки:";
     CaptureClosing = false;
     ResetCaptureMemory();
+    InjectCaptureAllocationFault();
     CaptureTimingBegin(Sound.FragmentSize, BytesToMs(Sound.FragmentSize));
 
     HWAVEIN device = nullptr;
@@ -153,14 +155,17 @@ void RecordingThread() {
             prepared = false;
         }
     }
+    // A test can have the device refuse the buffers and the start.
+    const bool refuse = FaultInjected(InjectedFault::CaptureBuffersAndStart);
     if (prepared) {
         for (int i = 0; i < 2; ++i) {
-            if (waveInAddBuffer(device, &CaptureHeaders[i], sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+            result = refuse ? MMSYSERR_ERROR : waveInAddBuffer(device, &CaptureHeaders[i], sizeof(WAVEHDR));
+            if (result != MMSYSERR_NOERROR) {
                 PostAlert(addFailure[i], L"Внимание", MB_ICONERROR);
                 RecordingOk = 0;
             }
         }
-        result = waveInStart(device);
+        result = refuse ? MMSYSERR_ERROR : waveInStart(device);
         if (result != MMSYSERR_NOERROR) {
             PostAlert(
                 L"Не удалось начать запись!\nФункция waveInStart() завершилась с ошибкой \nКод ошибки - " +

@@ -11,6 +11,7 @@
 #include "AudioAnalysis.h"
 #include "RecordingSupport.h"
 #include "SystemTest.h"
+#include "audio/InjectedFault.h"
 
 using namespace st;
 using namespace recording_support;
@@ -230,6 +231,37 @@ TEST(CaptureRecording, ExitMenuRightAfterRecordExitsWithStatus1) {
     DWORD code = 0;
     ASSERT_TRUE(app.WaitExit(20000, &code)) << "the program did not end";
     EXPECT_EQ(code, 1u);
+}
+
+// Memory runs out during a recording (an injected allocation failure after a
+// number of fragments): the program says so once, Stop reports it, and what
+// was recorded before is kept and saved whole.
+TEST(CaptureRecording, RunningOutOfMemoryKeepsWhatWasRecordedBefore) {
+    ScopedEnv fault(L"DUDORORI_INJECT_FAULT", L"capture-alloc");
+    const std::wstring outOfMemory = L"Ошибка, не хватает памяти для записи!";
+    App app;
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(app.Click(ID_CLEAR_LOG_BUTTON));
+    ASSERT_TRUE(app.Command(ID_RECORD_BUTTON));
+    ASSERT_TRUE(app.WaitLog(outOfMemory)) << app.LogDump();
+    ASSERT_TRUE(app.Click(ID_STOP_RECORD_BUTTON));
+    EXPECT_TRUE(app.ExpectBox(L"Во время записи возникли ошибки:\nНе хватает памяти для записи, записанное до этого сохранено",
+                              L"Внимание"));
+    ASSERT_TRUE(app.Settle());
+    EXPECT_TRUE(app.LogContains(L"Запись завершена c ошибками!")) << app.LogDump();
+    const std::vector<std::wstring> log = app.Log();
+    EXPECT_EQ(std::count(log.begin(), log.end(), outOfMemory), 1) << app.LogDump();
+    EXPECT_TRUE(app.Enabled(ID_RECORD_BUTTON));
+    EXPECT_FALSE(app.Enabled(ID_STOP_RECORD_BUTTON));
+    EXPECT_FALSE(app.Enabled(ID_PLAY_BUTTON));
+
+    Wav wav;
+    ASSERT_TRUE(SaveThroughProgram(app, TestFile(L"kept.wav"), wav));
+    const Format f = DefaultFormat;
+    ASSERT_EQ(wav.data.size(), size_t(InjectedCaptureFragments) * f.FragmentBytes());
+    const std::vector<double> x = audio_check::Channel(audio_check::Pcm{1, f.Rate(), 16, wav.data}, 0);
+    EXPECT_NEAR(audio_check::ZeroCrossingFrequency(x, f.Rate()), 441.0, 1.0);
+    EXPECT_TRUE(audio_check::PhaseJumps(audio_check::Blocks(x, f.Rate(), 441, f.FragmentFrames()), 6).empty());
 }
 
 TEST(NoSoundRecording, RecordIsRefusedAndLeavesNoSound) {
