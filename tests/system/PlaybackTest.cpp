@@ -235,12 +235,12 @@ TEST_F(PlaybackTest, StopInTheMiddleSilencesAndKeepsTheProgramUsable) {
     ASSERT_TRUE(app.WaitLog(Stopped)) << app.LogDump();
     ExpectStoppedButtons(app);
     EXPECT_FALSE(app.LogContains(Ending));
-    // The buffers the reset gives back arrive after the device is closed and
-    // can only fail to be refilled.
-    EXPECT_TRUE(WaitUntil([&] { return CountLines(app, RefillFailed) >= 1; }, "the returned buffers"))
+    // Both buffers the reset gives back arrive after the device is closed,
+    // and each can only fail to be refilled, once.
+    EXPECT_TRUE(WaitUntil([&] { return CountLines(app, RefillFailed) == 2; }, "both returned buffers"))
         << app.LogDump();
-    Sleep(300);
-    EXPECT_LE(CountLines(app, RefillFailed), 2) << app.LogDump();
+    ASSERT_TRUE(app.Settle());
+    EXPECT_EQ(CountLines(app, RefillFailed), 2) << app.LogDump();
     const std::vector<int> heard = StopListening(600);
 
     // What was heard is the start of the sound, in order, and it ended.
