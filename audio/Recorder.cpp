@@ -199,21 +199,6 @@ void RecordingThread() {
     CaptureTimingEnd();
 }
 
-// Lines, button changes and boxes the recording thread and the callback
-// posted are still queued when Stop has joined the thread; they happened
-// before the stop, so they are carried out now, in their order, ahead of
-// the stop's own report.
-void CarryOutPostedInterfaceChanges() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, WM_APP_LOG_LINE, WM_APP_ALERT, PM_REMOVE)) {
-        if (msg.hwnd) {
-            DispatchMessageW(&msg);
-        } else {
-            HandleUiThreadMessage(msg.message, msg.wParam, msg.lParam);
-        }
-    }
-}
-
 void JoinRecordingThread() {
     if (RecordingThreadObject.joinable()) RecordingThreadObject.join();
 }
@@ -302,7 +287,10 @@ void StopRecordCommand() {
     JoinRecordingThread();
     RecordingActive = false;
 
-    CarryOutPostedInterfaceChanges();
+    // Lines, button changes and boxes the recording thread and the callback
+    // posted may still be queued; they happened before the stop, so they are
+    // carried out now, in their order, ahead of the stop's own report.
+    CarryOutQueuedUiRequests();
     // A first fragment stored while the stop was under way may have switched
     // the live view on again, and the device's opening may have enabled the
     // stop button after the line above.

@@ -49,6 +49,26 @@ void ExpectRecordingButtons(const App& app) {
     EXPECT_FALSE(app.Enabled(ID_STOP_PLAY_BUTTON));
 }
 
+// Visible dialogs of the program's process, however many.
+int DialogCount(const App& app) {
+    struct Count {
+        DWORD pid;
+        int n;
+    } count{app.Pid(), 0};
+    EnumWindows(
+        [](HWND hwnd, LPARAM lp) -> BOOL {
+            Count* c = reinterpret_cast<Count*>(lp);
+            DWORD pid = 0;
+            wchar_t cls[16] = {};
+            GetWindowThreadProcessId(hwnd, &pid);
+            GetClassNameW(hwnd, cls, 16);
+            if (pid == c->pid && IsWindowVisible(hwnd) && std::wstring(cls) == L"#32770") ++c->n;
+            return TRUE;
+        },
+        LPARAM(&count));
+    return count.n;
+}
+
 size_t IndexOf(const std::vector<std::wstring>& log, const std::wstring& line) {
     for (size_t i = 0; i < log.size(); ++i) {
         if (log[i] == line) return i;
@@ -231,6 +251,37 @@ TEST(CaptureRecording, ExitMenuRightAfterRecordExitsWithStatus1) {
     DWORD code = 0;
     ASSERT_TRUE(app.WaitExit(20000, &code)) << "the program did not end";
     EXPECT_EQ(code, 1u);
+}
+
+// The device takes neither buffer and does not start (an injected fault):
+// the recording thread's three boxes are read one at a time, in the order
+// the failures happened, and Stop then reports the recording as failed.
+TEST(CaptureRecording, TheRecordingThreadsBoxesComeOneAtATimeOldestFirst) {
+    ScopedEnv fault(L"DUDORORI_INJECT_FAULT", L"capture-buffers-and-start");
+    App app;
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(app.Command(ID_RECORD_BUTTON));
+    for (const wchar_t* text :
+         {L"Функция waveInAddBuffer[1] завершилась с ошибкой", L"Функция waveInAddBuffer[2] завершилась с ошибкой",
+          L"Не удалось начать запись!\nФункция waveInStart() завершилась с ошибкой \nКод ошибки - 1"}) {
+        Dialog box = app.WaitMessageBox();
+        ASSERT_TRUE(box);
+        // Whatever the thread posted so far has been taken up, yet no later
+        // box is open over this one.
+        ASSERT_TRUE(app.Settle());
+        EXPECT_EQ(DialogCount(app), 1);
+        EXPECT_EQ(Narrow(box.MessageText()), Narrow(text));
+        EXPECT_EQ(Narrow(box.Caption()), "Внимание");
+        ASSERT_TRUE(box.PressAndWaitGone(IDOK));
+    }
+    ASSERT_TRUE(app.Settle());
+    EXPECT_TRUE(app.NoDialog());
+    ExpectRecordingButtons(app);
+    EXPECT_FALSE(app.LogContains(Started)) << app.LogDump();
+
+    ASSERT_TRUE(app.Click(ID_STOP_RECORD_BUTTON));
+    EXPECT_TRUE(app.ExpectBox(L"Во время записи возникли ошибки:", L"Внимание"));
+    EXPECT_TRUE(app.LogContains(L"Запись завершена c ошибками!")) << app.LogDump();
 }
 
 // Memory runs out during a recording (an injected allocation failure after a
