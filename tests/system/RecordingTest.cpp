@@ -49,24 +49,26 @@ void ExpectRecordingButtons(const App& app) {
     EXPECT_FALSE(app.Enabled(ID_STOP_PLAY_BUTTON));
 }
 
+struct DialogTally {
+    DWORD pid;
+    int n;
+};
+
+BOOL CALLBACK CountDialog(HWND hwnd, LPARAM lp) {
+    DialogTally* tally = reinterpret_cast<DialogTally*>(lp);
+    DWORD pid = 0;
+    wchar_t cls[16] = {};
+    GetWindowThreadProcessId(hwnd, &pid);
+    GetClassNameW(hwnd, cls, 16);
+    if (pid == tally->pid && IsWindowVisible(hwnd) && std::wstring(cls) == L"#32770") ++tally->n;
+    return TRUE;
+}
+
 // Visible dialogs of the program's process, however many.
 int DialogCount(const App& app) {
-    struct Count {
-        DWORD pid;
-        int n;
-    } count{app.Pid(), 0};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            Count* c = reinterpret_cast<Count*>(lp);
-            DWORD pid = 0;
-            wchar_t cls[16] = {};
-            GetWindowThreadProcessId(hwnd, &pid);
-            GetClassNameW(hwnd, cls, 16);
-            if (pid == c->pid && IsWindowVisible(hwnd) && std::wstring(cls) == L"#32770") ++c->n;
-            return TRUE;
-        },
-        LPARAM(&count));
-    return count.n;
+    DialogTally tally{app.Pid(), 0};
+    EnumWindows(CountDialog, LPARAM(&tally));
+    return tally.n;
 }
 
 size_t IndexOf(const std::vector<std::wstring>& log, const std::wstring& line) {
