@@ -36,11 +36,11 @@ bool FragmentInChain(const SoundFragment* head, const SoundFragment* fragment) {
     return false;
 }
 
-// A header the device returned after it was closed (those given back by the
-// reset of a stop, or the last one of an ended sound). What it would do on
-// the open device is done, minus the write, which fails: a closed device
-// takes nothing. Current is followed only while it still belongs to the
-// chain, since the sound may have been replaced in between.
+// A header the device returned once its playback was over (those given back
+// by the reset of a stop, or the last one of an ended sound). What it would
+// do during the playback is done, minus the write, which fails: a closed or
+// reset device is given nothing more. Current is followed only while it still
+// belongs to the chain, since the sound may have been replaced in between.
 void LateBufferDone() {
     SoundFragment* current = Sound.Current;
     if (!current || !FragmentInChain(Sound.Head, current) || !current->Next) return;
