@@ -19,7 +19,7 @@ extern HCURSOR HandCursor, ArrowCursor;
 constexpr unsigned LogLineCap = 25;
 
 // True while a recording (its thread started, or StopRecordButton enabled)
-// or a playback (StopPlayButton enabled) runs.
+// or a playback (its output device opened and not yet reset) runs.
 bool RecordingInProgress();
 bool PlaybackInProgress();
 

@@ -59,12 +59,15 @@ void PostAlert(const std::wstring& text, const std::wstring& caption, UINT flags
     Request(UiRequest{WM_APP_ALERT, text, caption, flags});
 }
 
-bool HandleUiThreadMessage(UINT msg, WPARAM, LPARAM) {
-    if (msg != WM_APP_LOG_LINE && msg != WM_APP_ENABLE && msg != WM_APP_ALERT) return false;
-    // Whichever of the three woke the thread, the oldest request goes first:
-    // lines, button changes and boxes keep the order they were made in.
-    UiRequest request;
-    if (!TakeRequest(request)) return true;
+namespace {
+
+// True while a box another thread asked for is open. Its modal loop goes on
+// dispatching the wake-ups of later requests; those requests stay queued
+// until the box is closed, so the boxes come one after another, oldest
+// first, and every line or button change made after a box comes after it.
+bool boxOpen = false;
+
+void CarryOut(const UiRequest& request) {
     switch (request.kind) {
     case WM_APP_LOG_LINE:
         AppendLogLine(EventLog, request.text.c_str(), LogLineCap);
@@ -72,9 +75,28 @@ bool HandleUiThreadMessage(UINT msg, WPARAM, LPARAM) {
     case WM_APP_ENABLE:
         EnableWindow(request.control, request.enable ? TRUE : FALSE);
         break;
-    default:
+    default: {
+        const bool outer = boxOpen;
+        boxOpen = true;
         MessageBoxW(MainWindow, request.text.c_str(), request.caption.c_str(), request.flags);
+        boxOpen = outer;
         break;
     }
+    }
+}
+
+}  // namespace
+
+void CarryOutQueuedUiRequests() {
+    UiRequest request;
+    while (TakeRequest(request)) CarryOut(request);
+}
+
+bool HandleUiThreadMessage(UINT msg, WPARAM, LPARAM) {
+    if (msg != WM_APP_LOG_LINE && msg != WM_APP_ENABLE && msg != WM_APP_ALERT) return false;
+    // Whichever of the three woke the thread, the requests are carried out
+    // oldest first. Wake-ups taken while a box is open leave theirs to the
+    // loop that opened the box.
+    if (!boxOpen) CarryOutQueuedUiRequests();
     return true;
 }

@@ -8,7 +8,7 @@
 #include <string>
 
 // Private messages of the main window. They carry nothing: each one wakes the
-// window thread to carry out the oldest request another thread queued.
+// window thread to carry out the requests other threads queued.
 constexpr UINT WM_APP_LOG_LINE = WM_APP + 1;  // a line for the event log
 constexpr UINT WM_APP_ENABLE = WM_APP + 2;    // a control enabled or disabled
 constexpr UINT WM_APP_ALERT = WM_APP + 3;     // a message box
@@ -22,5 +22,11 @@ void PostEnable(HWND control, bool enable);
 // The caller goes on at once; the box is shown by the window thread.
 void PostAlert(const std::wstring& text, const std::wstring& caption, UINT flags);
 
-// Handles the private messages; true when msg was one of them.
+// Handles the private messages; true when msg was one of them. A box asked
+// for is shown only when the one before it has been closed.
 bool HandleUiThreadMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Carries out at once, in order, every request still queued, boxes included
+// (inside an open one, should a command run in its modal loop): for Stop,
+// whose own report must come after everything that happened before it.
+void CarryOutQueuedUiRequests();

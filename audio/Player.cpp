@@ -7,15 +7,22 @@
 
 #include "app/AppState.h"
 #include "app/InterfaceFlags.h"
+#include "audio/InjectedFault.h"
 #include "sound/Narration.h"
 #include "sound/SoundChain.h"
 #include "view/PlotSurface.h"
 
 namespace {
 
-// The open output device; null whenever none is open, so that a
-// notification arriving after the close never reaches a stale handle.
+// The open output device; null once it is closed. A device whose close
+// failed keeps its handle and is closed again before the next playback opens
+// one.
 HWAVEOUT PlaybackDevice = nullptr;
+// From Play's open of the device until the reset of a Stop or of the end of
+// the sound: all that time the device holds, or may be given, the chain's own
+// fragments, so nothing may free or rewrite them. Notifications that arrive
+// while it is false belong to a playback that is over.
+bool Playing = false;
 // Point straight at the fragments' own data: nothing is copied.
 WAVEHDR PlaybackHeaders[2] = {};
 int NextPlaybackBuffer = 0;
@@ -29,11 +36,11 @@ bool FragmentInChain(const SoundFragment* head, const SoundFragment* fragment) {
     return false;
 }
 
-// A header the device returned after it was closed (those given back by the
-// reset of a stop, or the last one of an ended sound). What it would do on
-// the open device is done, minus the write, which fails: a closed device
-// takes nothing. Current is followed only while it still belongs to the
-// chain, since the sound may have been replaced in between.
+// A header the device returned once its playback was over (those given back
+// by the reset of a stop, or the last one of an ended sound). What it would
+// do during the playback is done, minus the write, which fails: a closed or
+// reset device is given nothing more. Current is followed only while it still
+// belongs to the chain, since the sound may have been replaced in between.
 void LateBufferDone() {
     SoundFragment* current = Sound.Current;
     if (!current || !FragmentInChain(Sound.Head, current) || !current->Next) return;
@@ -65,6 +72,7 @@ void CloseQuietly() {
 // device closed, Record and Play usable again.
 void AbandonStart() {
     CloseQuietly();
+    Playing = false;
     RunLateNotifications();
     EnableWindow(RecordButton, TRUE);
     EnableWindow(PlayButton, TRUE);
@@ -118,6 +126,7 @@ void PlayCommand() {
         return;
     }
     PlaybackDevice = device;
+    Playing = true;
 
     PrepareHeader(0, Sound.Current, L"Не удалось добавить блок_данных1 в уст. воспр.\n Код ошибки - ");
     Sound.Current = Sound.Current->Next;
@@ -131,8 +140,12 @@ void PlayCommand() {
         AbandonStart();
         return;
     }
-    // Playback goes on with one buffer when the second is refused.
-    if (waveOutWrite(PlaybackDevice, &PlaybackHeaders[1], sizeof(WAVEHDR)) != MMSYSERR_NOERROR) return;
+    // When the second buffer is refused the playback goes on with one, which
+    // the notifications refill as usual; it can be paused and stopped all the
+    // same.
+    if (!FaultInjected(InjectedFault::SecondPlaybackWrite)) {
+        waveOutWrite(PlaybackDevice, &PlaybackHeaders[1], sizeof(WAVEHDR));
+    }
 
     EnableWindow(PauseButton, TRUE);
     EnableWindow(StopPlayButton, TRUE);
@@ -140,8 +153,10 @@ void PlayCommand() {
     RequestRepaint();
 }
 
+bool PlaybackRunning() { return Playing; }
+
 void OnPlaybackBufferDone() {
-    if (!PlaybackDevice) {
+    if (!Playing) {
         LateBufferDone();
         return;
     }
@@ -166,6 +181,7 @@ void OnPlaybackBufferDone() {
     // nothing, there is none): the sound has been played.
     waveOutReset(PlaybackDevice);
     if (Sound.PlayedBytes == 0) return;
+    Playing = false;
     Sound.PlayedBytes = 0.0;
     Sound.PlayedMs = 0.0;
     LogLine(L"Завершаем воспроизведение...");
@@ -203,6 +219,7 @@ void PauseCommand() {
 
 void StopPlayCommand() {
     waveOutReset(PlaybackDevice);
+    Playing = false;
     Sound.PlayedBytes = 0.0;
     Sound.PlayedMs = 0.0;
     EnableWindow(StopPlayButton, FALSE);

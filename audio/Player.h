@@ -6,3 +6,8 @@ void PlayCommand();        // 50003
 void PauseCommand();       // 50006
 void StopPlayCommand();    // 50004
 void OnPlaybackBufferDone();  // MM_WOM_DONE
+
+// True from the moment Play has opened the output device until Stop or the
+// end of the sound has reset it, including a playback whose second buffer
+// was refused and one that has drained.
+bool PlaybackRunning();

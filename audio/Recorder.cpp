@@ -17,6 +17,7 @@
 #include "audio/CaptureAppend.h"
 #include "audio/CaptureTiming.h"
 #include "audio/FormatTables.h"
+#include "audio/InjectedFault.h"
 #include "audio/RecordingSettings.h"
 #include "sound/Narration.h"
 #include "sound/SoundChain.h"
@@ -123,6 +124,7 @@ void RecordingThread() {
     RecordErrorReport = L"Во время записи возникли ошибки:";
     CaptureClosing = false;
     ResetCaptureMemory();
+    InjectCaptureAllocationFault();
     CaptureTimingBegin(Sound.FragmentSize, BytesToMs(Sound.FragmentSize));
 
     HWAVEIN device = nullptr;
@@ -153,14 +155,17 @@ void RecordingThread() {
             prepared = false;
         }
     }
+    // A test can have the device refuse the buffers and the start.
+    const bool refuse = FaultInjected(InjectedFault::CaptureBuffersAndStart);
     if (prepared) {
         for (int i = 0; i < 2; ++i) {
-            if (waveInAddBuffer(device, &CaptureHeaders[i], sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+            result = refuse ? MMSYSERR_ERROR : waveInAddBuffer(device, &CaptureHeaders[i], sizeof(WAVEHDR));
+            if (result != MMSYSERR_NOERROR) {
                 PostAlert(addFailure[i], L"Внимание", MB_ICONERROR);
                 RecordingOk = 0;
             }
         }
-        result = waveInStart(device);
+        result = refuse ? MMSYSERR_ERROR : waveInStart(device);
         if (result != MMSYSERR_NOERROR) {
             PostAlert(
                 L"Не удалось начать запись!\nФункция waveInStart() завершилась с ошибкой \nКод ошибки - " +
@@ -192,21 +197,6 @@ void RecordingThread() {
     result = waveInClose(device);
     if (result != MMSYSERR_NOERROR) ReportStopFailure(L"\nВ вызове waveInClose() ошибка - ", result);
     CaptureTimingEnd();
-}
-
-// Lines, button changes and boxes the recording thread and the callback
-// posted are still queued when Stop has joined the thread; they happened
-// before the stop, so they are carried out now, in their order, ahead of
-// the stop's own report.
-void CarryOutPostedInterfaceChanges() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, WM_APP_LOG_LINE, WM_APP_ALERT, PM_REMOVE)) {
-        if (msg.hwnd) {
-            DispatchMessageW(&msg);
-        } else {
-            HandleUiThreadMessage(msg.message, msg.wParam, msg.lParam);
-        }
-    }
 }
 
 void JoinRecordingThread() {
@@ -297,7 +287,10 @@ void StopRecordCommand() {
     JoinRecordingThread();
     RecordingActive = false;
 
-    CarryOutPostedInterfaceChanges();
+    // Lines, button changes and boxes the recording thread and the callback
+    // posted may still be queued; they happened before the stop, so they are
+    // carried out now, in their order, ahead of the stop's own report.
+    CarryOutQueuedUiRequests();
     // A first fragment stored while the stop was under way may have switched
     // the live view on again, and the device's opening may have enabled the
     // stop button after the line above.

@@ -235,12 +235,12 @@ TEST_F(PlaybackTest, StopInTheMiddleSilencesAndKeepsTheProgramUsable) {
     ASSERT_TRUE(app.WaitLog(Stopped)) << app.LogDump();
     ExpectStoppedButtons(app);
     EXPECT_FALSE(app.LogContains(Ending));
-    // The buffers the reset gives back arrive after the device is closed and
-    // can only fail to be refilled.
-    EXPECT_TRUE(WaitUntil([&] { return CountLines(app, RefillFailed) >= 1; }, "the returned buffers"))
+    // Both buffers the reset gives back arrive after the device is closed,
+    // and each can only fail to be refilled, once.
+    EXPECT_TRUE(WaitUntil([&] { return CountLines(app, RefillFailed) == 2; }, "both returned buffers"))
         << app.LogDump();
-    Sleep(300);
-    EXPECT_LE(CountLines(app, RefillFailed), 2) << app.LogDump();
+    ASSERT_TRUE(app.Settle());
+    EXPECT_EQ(CountLines(app, RefillFailed), 2) << app.LogDump();
     const std::vector<int> heard = StopListening(600);
 
     // What was heard is the start of the sound, in order, and it ended.
@@ -288,6 +288,45 @@ TEST_F(PlaybackTest, TwoFragmentSoundPlaysTheFirstAndWaitsForStop) {
 
     ASSERT_TRUE(app.Command(ID_STOP_PLAY_BUTTON));
     ASSERT_TRUE(app.WaitLog(Stopped)) << app.LogDump();
+    ExpectStoppedButtons(app);
+}
+
+// The device refuses the second buffer (an injected fault): the playback goes
+// on with the first, and it is a playback like any other. Stop and Pause work,
+// and nothing that would free or rewrite the fragments the device reads is
+// accepted meanwhile.
+TEST_F(PlaybackTest, ARefusedSecondBufferStillMakesAPlaybackThatCanBeStopped) {
+    ScopedEnv fault(L"DUDORORI_INJECT_FAULT", L"second-playback-write");
+    constexpr int Fragments = 40;
+    App app;
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(Load(app, ToneSound(Fragments), L"tones.wav"));
+    ASSERT_TRUE(app.Click(ID_CLEAR_LOG_BUTTON));
+    ASSERT_TRUE(app.Command(ID_PLAY_BUTTON));
+    ExpectPlayingButtons(app);
+    ASSERT_TRUE(app.Click(ID_PAUSE_BUTTON));
+    EXPECT_EQ(Narrow(app.Text(ID_PAUSE_BUTTON)), "Продолжить");
+
+    ASSERT_TRUE(app.PostCommand(IDM_OPEN));
+    EXPECT_TRUE(app.ExpectBox(L"Сначала остановите воспроизведение!", L"Ошибка"));
+    for (int command : {IDM_VOLUME, IDM_CLIPPING, ID_CUT_BUTTON}) {
+        SCOPED_TRACE(command);
+        ASSERT_TRUE(app.PostCommand(command));
+        EXPECT_TRUE(app.ExpectBox(L" Сначала остановите воспроизведение! ", L"Внимание!"));
+    }
+    ASSERT_TRUE(app.Settle());
+    EXPECT_TRUE(app.NoDialog());
+
+    ASSERT_TRUE(app.Click(ID_STOP_PLAY_BUTTON));
+    ASSERT_TRUE(app.WaitLog(Stopped)) << app.LogDump();
+    ExpectStoppedButtons(app);
+
+    // Left alone, one buffer is refilled to the end of the sound.
+    ASSERT_TRUE(app.Click(ID_CLEAR_LOG_BUTTON));
+    ASSERT_TRUE(app.Command(ID_PLAY_BUTTON));
+    ASSERT_TRUE(app.WaitLog(Stopped)) << app.LogDump();
+    EXPECT_TRUE(app.LogContains(Ending)) << app.LogDump();
+    EXPECT_EQ(CountLines(app, RefillFailed), 0) << app.LogDump();
     ExpectStoppedButtons(app);
 }
 

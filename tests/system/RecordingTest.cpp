@@ -11,6 +11,7 @@
 #include "AudioAnalysis.h"
 #include "RecordingSupport.h"
 #include "SystemTest.h"
+#include "audio/InjectedFault.h"
 
 using namespace st;
 using namespace recording_support;
@@ -46,6 +47,28 @@ void ExpectRecordingButtons(const App& app) {
     EXPECT_FALSE(app.Enabled(ID_PLAY_BUTTON));
     EXPECT_FALSE(app.Enabled(ID_PAUSE_BUTTON));
     EXPECT_FALSE(app.Enabled(ID_STOP_PLAY_BUTTON));
+}
+
+struct DialogTally {
+    DWORD pid;
+    int n;
+};
+
+BOOL CALLBACK CountDialog(HWND hwnd, LPARAM lp) {
+    DialogTally* tally = reinterpret_cast<DialogTally*>(lp);
+    DWORD pid = 0;
+    wchar_t cls[16] = {};
+    GetWindowThreadProcessId(hwnd, &pid);
+    GetClassNameW(hwnd, cls, 16);
+    if (pid == tally->pid && IsWindowVisible(hwnd) && std::wstring(cls) == L"#32770") ++tally->n;
+    return TRUE;
+}
+
+// Visible dialogs of the program's process, however many.
+int DialogCount(const App& app) {
+    DialogTally tally{app.Pid(), 0};
+    EnumWindows(CountDialog, LPARAM(&tally));
+    return tally.n;
 }
 
 size_t IndexOf(const std::vector<std::wstring>& log, const std::wstring& line) {
@@ -230,6 +253,68 @@ TEST(CaptureRecording, ExitMenuRightAfterRecordExitsWithStatus1) {
     DWORD code = 0;
     ASSERT_TRUE(app.WaitExit(20000, &code)) << "the program did not end";
     EXPECT_EQ(code, 1u);
+}
+
+// The device takes neither buffer and does not start (an injected fault):
+// the recording thread's three boxes are read one at a time, in the order
+// the failures happened, and Stop then reports the recording as failed.
+TEST(CaptureRecording, TheRecordingThreadsBoxesComeOneAtATimeOldestFirst) {
+    ScopedEnv fault(L"DUDORORI_INJECT_FAULT", L"capture-buffers-and-start");
+    App app;
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(app.Command(ID_RECORD_BUTTON));
+    for (const wchar_t* text :
+         {L"Функция waveInAddBuffer[1] завершилась с ошибкой", L"Функция waveInAddBuffer[2] завершилась с ошибкой",
+          L"Не удалось начать запись!\nФункция waveInStart() завершилась с ошибкой \nКод ошибки - 1"}) {
+        Dialog box = app.WaitMessageBox();
+        ASSERT_TRUE(box);
+        // Whatever the thread posted so far has been taken up, yet no later
+        // box is open over this one.
+        ASSERT_TRUE(app.Settle());
+        EXPECT_EQ(DialogCount(app), 1);
+        EXPECT_EQ(Narrow(box.MessageText()), Narrow(text));
+        EXPECT_EQ(Narrow(box.Caption()), "Внимание");
+        ASSERT_TRUE(box.PressAndWaitGone(IDOK));
+    }
+    ASSERT_TRUE(app.Settle());
+    EXPECT_TRUE(app.NoDialog());
+    ExpectRecordingButtons(app);
+    EXPECT_FALSE(app.LogContains(Started)) << app.LogDump();
+
+    ASSERT_TRUE(app.Click(ID_STOP_RECORD_BUTTON));
+    EXPECT_TRUE(app.ExpectBox(L"Во время записи возникли ошибки:", L"Внимание"));
+    EXPECT_TRUE(app.LogContains(L"Запись завершена c ошибками!")) << app.LogDump();
+}
+
+// Memory runs out during a recording (an injected allocation failure after a
+// number of fragments): the program says so once, Stop reports it, and what
+// was recorded before is kept and saved whole.
+TEST(CaptureRecording, RunningOutOfMemoryKeepsWhatWasRecordedBefore) {
+    ScopedEnv fault(L"DUDORORI_INJECT_FAULT", L"capture-alloc");
+    const std::wstring outOfMemory = L"Ошибка, не хватает памяти для записи!";
+    App app;
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(app.Click(ID_CLEAR_LOG_BUTTON));
+    ASSERT_TRUE(app.Command(ID_RECORD_BUTTON));
+    ASSERT_TRUE(app.WaitLog(outOfMemory)) << app.LogDump();
+    ASSERT_TRUE(app.Click(ID_STOP_RECORD_BUTTON));
+    EXPECT_TRUE(app.ExpectBox(L"Во время записи возникли ошибки:\nНе хватает памяти для записи, записанное до этого сохранено",
+                              L"Внимание"));
+    ASSERT_TRUE(app.Settle());
+    EXPECT_TRUE(app.LogContains(L"Запись завершена c ошибками!")) << app.LogDump();
+    const std::vector<std::wstring> log = app.Log();
+    EXPECT_EQ(std::count(log.begin(), log.end(), outOfMemory), 1) << app.LogDump();
+    EXPECT_TRUE(app.Enabled(ID_RECORD_BUTTON));
+    EXPECT_FALSE(app.Enabled(ID_STOP_RECORD_BUTTON));
+    EXPECT_FALSE(app.Enabled(ID_PLAY_BUTTON));
+
+    Wav wav;
+    ASSERT_TRUE(SaveThroughProgram(app, TestFile(L"kept.wav"), wav));
+    const Format f = DefaultFormat;
+    ASSERT_EQ(wav.data.size(), size_t(InjectedCaptureFragments) * f.FragmentBytes());
+    const std::vector<double> x = audio_check::Channel(audio_check::Pcm{1, f.Rate(), 16, wav.data}, 0);
+    EXPECT_NEAR(audio_check::ZeroCrossingFrequency(x, f.Rate()), 441.0, 1.0);
+    EXPECT_TRUE(audio_check::PhaseJumps(audio_check::Blocks(x, f.Rate(), 441, f.FragmentFrames()), 6).empty());
 }
 
 TEST(NoSoundRecording, RecordIsRefusedAndLeavesNoSound) {

@@ -171,13 +171,14 @@ TEST_F(CaptureAppend, RunningOutOfMemoryKeepsWhatWasStoredAndStoresNothingMore) 
 // The window thread draws the newest fragment under ChainMutex and copies the
 // length under TotalsMutex while fragments keep arriving. Every fragment it
 // sees must be complete, the length must never shrink or land between
-// fragments, and nothing may be lost or reordered. Meaningful under
-// ThreadSanitizer too, which reports any access outside the locks.
+// fragments, its milliseconds must match its bytes, and nothing may be lost
+// or reordered. Meaningful under ThreadSanitizer too, which reports any
+// access outside the locks.
 TEST_F(CaptureAppend, AConcurrentReaderSeesOnlyCompleteFragments) {
     const uint32_t F = Sound.FragmentSize;
     constexpr int Appends = 2000;
     std::atomic<bool> done{false};
-    std::atomic<int> torn{0}, shrinking{0}, partial{0};
+    std::atomic<int> torn{0}, shrinking{0}, partial{0}, mismatched{0};
 
     std::thread reader([&] {
         double lastTotal = 0;
@@ -195,13 +196,15 @@ TEST_F(CaptureAppend, AConcurrentReaderSeesOnlyCompleteFragments) {
                     }
                 }
             }
-            double total;
+            double total, ms;
             {
                 std::lock_guard<std::mutex> totals(TotalsMutex);
                 total = Sound.TotalBytes;
+                ms = Sound.TotalMs;
             }
             if (total < lastTotal) ++shrinking;
             if (double(uint64_t(total / F)) * F != total) ++partial;
+            if (ms != BytesToMs(total)) ++mismatched;
             lastTotal = total;
         }
     });
@@ -217,6 +220,7 @@ TEST_F(CaptureAppend, AConcurrentReaderSeesOnlyCompleteFragments) {
     EXPECT_EQ(torn.load(), 0);
     EXPECT_EQ(shrinking.load(), 0);
     EXPECT_EQ(partial.load(), 0);
+    EXPECT_EQ(mismatched.load(), 0);
     EXPECT_EQ(Sound.TotalBytes, double(Appends) * F);
     int k = 0;
     for (SoundFragment* f = Sound.Head; f; f = f->Next, ++k) {
