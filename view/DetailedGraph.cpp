@@ -65,13 +65,18 @@ public:
     // first + i: the frames in or next to its end rows, its first and last,
     // and a mark where one of them is clipped.
     void EmitStretch(int channel, const int32_t* values, size_t n, uint64_t first, bool tracing) {
-        size_t lowAt = 0, highAt = 0;
+        // The extremes first (a loop the compiler turns into packed min and
+        // max), then where each first occurs.
+        int32_t low = values[0], high = values[0];
         for (size_t i = 1; i < n; ++i) {
-            if (values[i] < values[lowAt]) lowAt = i;
-            if (values[i] > values[highAt]) highAt = i;
+            low = values[i] < low ? values[i] : low;
+            high = values[i] > high ? values[i] : high;
         }
+        const size_t lowAt = size_t(std::find(values, values + n, low) - values);
+        const size_t highAt = size_t(std::find(values, values + n, high) - values);
         Mark(channel, values[lowAt], first + lowAt, values[highAt], first + highAt);
         if (!tracing) return;
+        stretchLast_ = SIZE_MAX;
 
         if (EmitWitnessed(channel, values, n, first, lowAt, highAt)) return;
 
@@ -81,7 +86,7 @@ public:
         InnerValues(channel, values[lowAt], values[highAt], innerLow, innerHigh);
         auto inner = [&](size_t i) { return values[i] >= innerLow && values[i] <= innerHigh; };
         bool innerHere = inner(0), innerNext = n > 1 && inner(1);
-        Vertex(channel, first, values[0]);
+        StretchVertex(channel, values, first, 0);
         for (size_t i = 1; i + 1 < n; ++i) {
             const bool innerBefore = innerHere;
             innerHere = innerNext;
@@ -89,9 +94,9 @@ public:
             // A frame inside a run of equal values lies on the straight line
             // through its neighbours and adds nothing either.
             const bool level = values[i - 1] == values[i] && values[i] == values[i + 1];
-            if (!(innerBefore && innerHere && innerNext) && !level) Vertex(channel, first + i, values[i]);
+            if (!(innerBefore && innerHere && innerNext) && !level) StretchVertex(channel, values, first, i);
         }
-        if (n > 1) Vertex(channel, first + n - 1, values[n - 1]);
+        if (n > 1) StretchVertex(channel, values, first, n - 1);
     }
 
     const DetailedGraphLayout& layout() const { return layout_; }
@@ -129,7 +134,7 @@ private:
         size_t kept[8] = {0, n - 1, lowAt, highAt, witness[0], witness[1], witness[2], witness[3]};
         std::sort(kept, kept + 8);
         for (size_t k = 0; k < 8; ++k)
-            if (k == 0 || kept[k] != kept[k - 1]) Vertex(channel, first + kept[k], values[kept[k]]);
+            if (k == 0 || kept[k] != kept[k - 1]) StretchVertex(channel, values, first, kept[k]);
         return true;
     }
 
@@ -179,6 +184,23 @@ private:
         innerHigh = int32_t(hi);
     }
 
+    // Frame i of a stretch, joined to the frame kept before it. Frames that
+    // follow each other keep their own segment. Across frames left out, the
+    // join goes straight up or down from the earlier frame to the later
+    // one's height, then level to it: a slanting line's ends are moved along
+    // it to the pixel edges, which could take it into the next column, while
+    // a vertical and a level line stay in the column and in the rows between
+    // their ends, all of which the stretch lights anyway.
+    void StretchVertex(int channel, const int32_t* values, uint64_t first, size_t i) {
+        if (stretchLast_ != SIZE_MAX && i > stretchLast_ + 1 && values[i] != values[stretchLast_]) {
+            std::vector<double>& strip = *traces_[channel].strip;
+            strip.push_back(double(first + stretchLast_));
+            strip.push_back(Y(channel, values[i]));
+        }
+        stretchLast_ = i;
+        Vertex(channel, first + i, values[i]);
+    }
+
     void Vertex(int channel, uint64_t at, int32_t value) {
         std::vector<double>& strip = *traces_[channel].strip;
         strip.push_back(double(at));
@@ -220,6 +242,7 @@ private:
     TraceOutput traces_[2];
     const std::function<void(int, std::vector<double>&)>& piece_;
     std::vector<int32_t> stretch_;
+    size_t stretchLast_ = SIZE_MAX;  // the stretch's frame kept last
 };
 
 // The stretches of frames that are merged and those that are not. Column j

@@ -47,10 +47,10 @@ struct DetailedGraphVertices {
 };
 
 // Width of the sliver on each side of a column edge, in pixels, inside which
-// frames keep their own vertex. Single precision and the 1/256-pixel grid
-// move a vertex by less than 1/512 pixel plus a few units of the float's last
-// place; four times that is kept clear.
-constexpr double ColumnEdgeSliver = 1.0 / 128;
+// frames keep their own vertex. The rasterizer snaps a vertex to a grid of
+// 1/256 pixel, so one within 1/512 pixel of an edge may land on it; single
+// precision adds some 1/5000 pixel at most. Twice that is kept clear.
+constexpr double ColumnEdgeSliver = 1.0 / 256;
 
 // Rows are treated the same way: a frame within the sliver of an end row
 // counts as in it.
