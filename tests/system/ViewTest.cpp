@@ -386,7 +386,7 @@ struct DetailedCase {
     const char* name;
     st::Wav wav;
     std::function<bool(const Shot&, const PlotArea&)> shown;
-    bool oddWidth = false;  // drawn after the window was narrowed to an odd plot width
+    bool oddWidth = false;  // drawn after the window was widened to an odd plot width
 };
 
 std::vector<DetailedCase> DetailedCases() {
@@ -467,8 +467,9 @@ TEST(GraphView, DetailedDrawingShowsTheStripThroughEveryFrame) {
             SCOPED_TRACE(c.name);
             if (c.oddWidth) {
                 const RECT w = app.WindowRect();
-                ASSERT_TRUE(app.Resize(int(w.right - w.left) + 61, int(w.bottom - w.top)));
-                if (PlotOf(app).Width() % 2 == 0) ASSERT_TRUE(app.Resize(int(w.right - w.left) + 62, int(w.bottom - w.top)));
+                const int width = int(w.right - w.left) + 61, height = int(w.bottom - w.top);
+                ASSERT_TRUE(app.Resize(width, height));
+                if (PlotOf(app).Width() % 2 == 0) ASSERT_TRUE(app.Resize(width + 1, height));
             }
             const PlotArea plot = PlotOf(app);
             if (c.oddWidth) ASSERT_EQ(1, plot.Width() % 2);
