@@ -4,10 +4,12 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <type_traits>
 
 #include "sound/SampleCodec.h"
 #include "view/DepthScale.h"
 #include "view/FrameWalk.h"
+#include "view/StretchValues.h"
 
 namespace {
 
@@ -64,16 +66,12 @@ public:
     // Ends a stretch of frames inside one column, values[i] being frame
     // first + i: the frames in or next to its end rows, its first and last,
     // and a mark where one of them is clipped.
-    void EmitStretch(int channel, const int32_t* values, size_t n, uint64_t first, bool tracing) {
-        // The extremes first (a loop the compiler turns into packed min and
-        // max), then where each first occurs.
-        int32_t low = values[0], high = values[0];
-        for (size_t i = 1; i < n; ++i) {
-            low = values[i] < low ? values[i] : low;
-            high = values[i] > high ? values[i] : high;
-        }
-        const size_t lowAt = size_t(std::find(values, values + n, low) - values);
-        const size_t highAt = size_t(std::find(values, values + n, high) - values);
+    template <class Values>
+    void EmitStretch(int channel, const Values& values, uint64_t first, bool tracing) {
+        const size_t n = values.size();
+        int32_t low, high;
+        size_t lowAt, highAt;
+        values.Extremes(low, lowAt, high, highAt);
         Mark(channel, values[lowAt], first + lowAt, values[highAt], first + highAt);
         if (!tracing) return;
         stretchLast_ = SIZE_MAX;
@@ -100,7 +98,6 @@ public:
     }
 
     const DetailedGraphLayout& layout() const { return layout_; }
-    std::vector<int32_t>& stretch() { return stretch_; }
 
 private:
     double Y(int channel, int32_t value) const { return value * unit_ * traces_[channel].scale + traces_[channel].offset; }
@@ -116,7 +113,8 @@ private:
     // exactly every pixel of its column from the lowest row to the highest,
     // and so does any strip through those two segments and the extremes.
     // False, and nothing emitted, where that cannot be shown.
-    bool EmitWitnessed(int channel, const int32_t* values, size_t n, uint64_t first, size_t lowAt, size_t highAt) {
+    template <class Values>
+    bool EmitWitnessed(int channel, const Values& values, size_t n, uint64_t first, size_t lowAt, size_t highAt) {
         const double s = ColumnEdgeSliver;
         const double lowY = PixelY(channel, values[lowAt]), highY = PixelY(channel, values[highAt]);
         const double bottomRow = std::floor(lowY), topRow = std::floor(highY);
@@ -141,7 +139,8 @@ private:
     // A frame certainly inside the diamond of the pixel (column, row) whose
     // next frame is certainly in another row: the segment between them
     // lights the pixel, in the strip through every frame as in this one.
-    bool Witness(int channel, const int32_t* values, size_t n, uint64_t first, double column, double row,
+    template <class Values>
+    bool Witness(int channel, const Values& values, size_t n, uint64_t first, double column, double row,
                  size_t& inside, size_t& next) const {
         const double s = ColumnEdgeSliver, cx = column + 0.5, cy = row + 0.5;
         for (size_t i = 0; i + 1 < n; ++i) {
@@ -191,7 +190,8 @@ private:
     // it to the pixel edges, which could take it into the next column, while
     // a vertical and a level line stay in the column and in the rows between
     // their ends, all of which the stretch lights anyway.
-    void StretchVertex(int channel, const int32_t* values, uint64_t first, size_t i) {
+    template <class Values>
+    void StretchVertex(int channel, const Values& values, uint64_t first, size_t i) {
         if (stretchLast_ != SIZE_MAX && i > stretchLast_ + 1 && values[i] != values[stretchLast_]) {
             std::vector<double>& strip = *traces_[channel].strip;
             strip.push_back(double(first + stretchLast_));
@@ -241,7 +241,6 @@ private:
     double unit_;
     TraceOutput traces_[2];
     const std::function<void(int, std::vector<double>&)>& piece_;
-    std::vector<int32_t> stretch_;
     size_t stretchLast_ = SIZE_MAX;  // the stretch's frame kept last
 };
 
@@ -285,17 +284,10 @@ private:
     double left_, perPixel_, sliver_;
 };
 
-template <int Bits>
-inline int32_t Decode(const uint8_t* p) {
-    if constexpr (Bits == 8) return DecodeSample8(p);
-    else if constexpr (Bits == 16) return DecodeSample16(p);
-    else return DecodeSample24(p);
-}
-
 // One trace (the samples of `channel`) and its marks, in one pass over the
 // sound.
-template <int Bits, int Channels>
-void Build(GraphBuilder& g, int channel) {
+template <int Bits, int Channels, class Values>
+void Build(GraphBuilder& g, int channel, Values& stretch) {
     constexpr unsigned SampleBytes = Bits / 8, FrameBytes = SampleBytes * Channels;
     const DetailedGraphLayout& l = g.layout();
     const bool merging = l.framesPerPixel >= MinimumFramesPerPixel;
@@ -311,19 +303,18 @@ void Build(GraphBuilder& g, int channel) {
     uint64_t zoneEnd = 0;  // first frame after the current zone
     float runX = 0;        // where the open group's frames all lie, in single precision
     uint64_t f = 0;
-    // The current stretch inside a column, decoded.
-    std::vector<int32_t>& stretch = g.stretch();
+    // The current stretch inside a column.
     uint64_t stretchStart = 0;
-    stretch.clear();
+    stretch.Clear();
 
     auto close = [&] {
         if (open) {
             g.EmitRun(channel, run, tracing);
             open = false;
         }
-        if (!stretch.empty()) {
-            g.EmitStretch(channel, stretch.data(), stretch.size(), stretchStart, tracing);
-            stretch.clear();
+        if (stretch.size() > 0) {
+            g.EmitStretch(channel, stretch, stretchStart, tracing);
+            stretch.Clear();
         }
     };
 
@@ -343,12 +334,12 @@ void Build(GraphBuilder& g, int channel) {
                 // A stretch inside one column: every frame is kept for its end.
                 uint64_t n = zoneEnd - f;
                 if (n > left) n = left;
-                if (stretch.empty()) stretchStart = f;
-                const size_t at = stretch.size();
-                stretch.resize(at + n);
-                int32_t* out = stretch.data() + at;
-                for (uint64_t i = 0; i < n; ++i, p += FrameBytes) out[i] = Decode<Bits>(p);
-                f += n, left -= n;
+                if (stretch.size() == 0) stretchStart = f;
+                if constexpr (std::is_same_v<Values, CopiedValues>)
+                    stretch.template Append<Bits, Channels>(p - sampleOffset, size_t(n), channel);
+                else
+                    stretch.Append(p - sampleOffset, size_t(n));
+                p += n * FrameBytes, f += n, left -= n;
                 continue;
             }
             // Near a column edge (or too few frames per pixel to merge): a
@@ -356,7 +347,7 @@ void Build(GraphBuilder& g, int channel) {
             // the same x as the group's frames.
             const float x = float(f);
             if (open && x != runX) close();
-            const int32_t v = Decode<Bits>(p);
+            const int32_t v = DecodeSample<Bits>(p);
             if (!open) {
                 run = {v, v, v, v, f, f, f, f};
                 runX = x;
@@ -372,6 +363,20 @@ void Build(GraphBuilder& g, int channel) {
     close();
 }
 
+// Fragments of whole frames are read in place; otherwise a frame may
+// straddle two fragments and be put together in a buffer that the next frame
+// reuses, so the stretch's samples are copied out.
+template <int Bits, int Channels>
+void BuildFor(GraphBuilder& g, int channel) {
+    if (g.layout().fragmentSize % (Bits / 8 * Channels) == 0) {
+        RunValues<Bits, Channels> values(channel);
+        Build<Bits, Channels>(g, channel, values);
+    } else {
+        CopiedValues values;
+        Build<Bits, Channels>(g, channel, values);
+    }
+}
+
 }  // namespace
 
 void BuildDetailedGraph(const DetailedGraphLayout& layout, bool clipMarks, DetailedGraphVertices& out,
@@ -382,12 +387,12 @@ void BuildDetailedGraph(const DetailedGraphLayout& layout, bool clipMarks, Detai
     GraphBuilder g(layout, clipMarks, out, piece);
     for (int channel = 0; channel < layout.channels; ++channel) {
         switch (layout.channels * 100 + layout.bitsPerSample) {
-        case 108: Build<8, 1>(g, channel); break;
-        case 116: Build<16, 1>(g, channel); break;
-        case 124: Build<24, 1>(g, channel); break;
-        case 208: Build<8, 2>(g, channel); break;
-        case 216: Build<16, 2>(g, channel); break;
-        case 224: Build<24, 2>(g, channel); break;
+        case 108: BuildFor<8, 1>(g, channel); break;
+        case 116: BuildFor<16, 1>(g, channel); break;
+        case 124: BuildFor<24, 1>(g, channel); break;
+        case 208: BuildFor<8, 2>(g, channel); break;
+        case 216: BuildFor<16, 2>(g, channel); break;
+        case 224: BuildFor<24, 2>(g, channel); break;
         }
     }
 }

@@ -1,0 +1,120 @@
+// One channel's samples of a column stretch of the detailed graph, two ways:
+// copied out of the fragments (the general case), or read in place from
+// the runs of whole frames that the fragments hold, with each run's
+// extremes gathered in packed min and max as it is added. Both give a
+// sample by its index in the stretch and where the stretch's extremes first
+// occur. Platform-free.
+#pragma once
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "sound/SampleCodec.h"
+#include "view/FrameExtremes.h"
+
+template <int Bits>
+inline int32_t DecodeSample(const uint8_t* p) {
+    if constexpr (Bits == 8) return DecodeSample8(p);
+    else if constexpr (Bits == 16) return DecodeSample16(p);
+    else return DecodeSample24(p);
+}
+
+// Samples copied out, one per frame.
+class CopiedValues {
+public:
+    void Clear() { values_.clear(); }
+    template <int Bits, int Channels>
+    void Append(const uint8_t* frames, size_t count, int channel) {
+        constexpr unsigned FrameBytes = Bits / 8 * Channels;
+        const size_t at = values_.size();
+        values_.resize(at + count);
+        const uint8_t* p = frames + channel * (Bits / 8);
+        for (size_t i = 0; i < count; ++i, p += FrameBytes) values_[at + i] = DecodeSample<Bits>(p);
+    }
+    size_t size() const { return values_.size(); }
+    int32_t operator[](size_t i) const { return values_[i]; }
+    void Extremes(int32_t& low, size_t& lowAt, int32_t& high, size_t& highAt) const {
+        const int32_t* v = values_.data();
+        const size_t n = values_.size();
+        // The extremes first (a loop the compiler turns into packed min and
+        // max), then where each first occurs.
+        low = high = v[0];
+        for (size_t i = 1; i < n; ++i) {
+            low = v[i] < low ? v[i] : low;
+            high = v[i] > high ? v[i] : high;
+        }
+        lowAt = size_t(std::find(v, v + n, low) - v);
+        highAt = size_t(std::find(v, v + n, high) - v);
+    }
+
+private:
+    std::vector<int32_t> values_;
+};
+
+// Samples read in place from runs of whole frames that stay valid while the
+// stretch is in use (fragments of a chain whose size is a whole number of
+// frames).
+template <int Bits, int Channels>
+class RunValues {
+public:
+    static constexpr unsigned SampleBytes = Bits / 8, FrameBytes = SampleBytes * Channels;
+
+    explicit RunValues(int channel) : channel_(channel) {}
+    void Clear() {
+        runs_.clear();
+        size_ = 0;
+        cursor_ = 0;
+    }
+    void Append(const uint8_t* frames, size_t count) {
+        ::Extremes x{{INT32_MAX, INT32_MAX}, {INT32_MIN, INT32_MIN}};
+        ScanFrameExtremes<Bits, Channels>(frames, count, x);
+        runs_.push_back({frames + channel_ * SampleBytes, size_, count, x.min[channel_], x.max[channel_]});
+        size_ += count;
+    }
+    size_t size() const { return size_; }
+    int32_t operator[](size_t i) const {
+        // Reads go mostly forward: the run of the last read is tried first.
+        const Run* r = &runs_[cursor_];
+        if (i < r->start || i - r->start >= r->count) {
+            cursor_ = size_t(std::upper_bound(runs_.begin(), runs_.end(), i,
+                                              [](size_t at, const Run& run) { return at < run.start; }) -
+                             runs_.begin()) -
+                      1;
+            r = &runs_[cursor_];
+        }
+        return DecodeSample<Bits>(r->sample + (i - r->start) * FrameBytes);
+    }
+    void Extremes(int32_t& low, size_t& lowAt, int32_t& high, size_t& highAt) const {
+        low = INT32_MAX;
+        high = INT32_MIN;
+        for (const Run& r : runs_) {
+            low = std::min(low, r.min);
+            high = std::max(high, r.max);
+        }
+        lowAt = FirstInRuns(low, true);
+        highAt = FirstInRuns(high, false);
+    }
+
+private:
+    struct Run {
+        const uint8_t* sample;  // the channel's sample of the run's first frame
+        size_t start, count;    // the run's first frame in the stretch, its frames
+        int32_t min, max;
+    };
+    // Only the first run that reaches the value is read sample by sample.
+    size_t FirstInRuns(int32_t value, bool low) const {
+        for (const Run& r : runs_) {
+            if ((low ? r.min : r.max) != value) continue;
+            const uint8_t* p = r.sample;
+            for (size_t i = 0; i < r.count; ++i, p += FrameBytes)
+                if (DecodeSample<Bits>(p) == value) return r.start + i;
+        }
+        return 0;
+    }
+
+    int channel_;
+    std::vector<Run> runs_;
+    size_t size_ = 0;
+    mutable size_t cursor_ = 0;
+};
