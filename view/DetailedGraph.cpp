@@ -115,7 +115,7 @@ private:
     // False, and nothing emitted, where that cannot be shown.
     template <class Values>
     bool EmitWitnessed(int channel, const Values& values, size_t n, uint64_t first, size_t lowAt, size_t highAt) {
-        const double s = ColumnEdgeSliver;
+        const double s = RowSliver;
         const double lowY = PixelY(channel, values[lowAt]), highY = PixelY(channel, values[highAt]);
         const double bottomRow = std::floor(lowY), topRow = std::floor(highY);
         // An extreme near a row's edge leaves its row to single precision.
@@ -139,24 +139,50 @@ private:
     // A frame certainly inside the diamond of the pixel (column, row) whose
     // next frame is certainly in another row: the segment between them
     // lights the pixel, in the strip through every frame as in this one.
+    // Frames are first told apart by their integer values; the search starts
+    // at the middle of the column, where the diamond is tallest.
     template <class Values>
     bool Witness(int channel, const Values& values, size_t n, uint64_t first, double column, double row,
                  size_t& inside, size_t& next) const {
-        const double s = ColumnEdgeSliver, cx = column + 0.5, cy = row + 0.5;
-        for (size_t i = 0; i + 1 < n; ++i) {
+        const double s = RowSliver, cx = column + 0.5, cy = row + 0.5;
+        int32_t insideLow, insideHigh, rowLow, rowHigh;
+        if (!ValuesBetween(channel, row + s, row + 1 - s, insideLow, insideHigh)) return false;
+        if (!ValuesBetween(channel, row - s, row + 1 + s, rowLow, rowHigh)) rowLow = 1, rowHigh = 0;
+        auto found = [&](size_t i) {
+            const int32_t v = values[i];
+            if (v < insideLow || v > insideHigh) return false;
+            const int32_t w = values[i + 1];
+            if (w >= rowLow && w <= rowHigh) return false;
             // A start level with the pixel's centre is compared with it in
             // single precision but snapped to the grid before the fill rule
             // decides: only a start clear of the centre row is certain.
-            const double y = PixelY(channel, values[i]);
-            if (std::fabs(y - cy) >= 0.5 - s || std::fabs(y - cy) <= s) continue;
-            const double yNext = PixelY(channel, values[i + 1]);
-            if (yNext > row - s && yNext < row + 1 + s) continue;
-            if (std::fabs(PixelX(first + i) - cx) + std::fabs(y - cy) >= 0.5 - s) continue;
+            const double dy = std::fabs(PixelY(channel, v) - cy);
+            if (dy <= s || std::fabs(PixelX(first + i) - cx) + dy >= 0.5 - s) return false;
             inside = i;
             next = i + 1;
             return true;
-        }
+        };
+        const size_t middle = n / 2;
+        for (size_t i = middle; i + 1 < n; ++i)
+            if (found(i)) return true;
+        for (size_t i = 0; i < middle && i + 1 < n; ++i)
+            if (found(i)) return true;
         return false;
+    }
+
+    // The integer values whose pixel y lies in [from, to]; false when none.
+    bool ValuesBetween(int channel, double from, double to, int32_t& low, int32_t& high) const {
+        // Pixel y grows with the value: step in from estimates until they hold.
+        const double perValue = unit_ * traces_[channel].scale / layout_.valuesPerPixel;
+        const double base = PixelY(channel, 0);
+        int64_t lo = int64_t(std::floor((from - base) / perValue)) - 1;
+        while (PixelY(channel, int32_t(lo)) < from) ++lo;
+        int64_t hi = int64_t(std::ceil((to - base) / perValue)) + 1;
+        while (PixelY(channel, int32_t(hi)) > to) --hi;
+        if (lo > hi) return false;
+        low = int32_t(lo);
+        high = int32_t(hi);
+        return true;
     }
 
     double PixelX(uint64_t frame) const { return (double(frame) - layout_.viewLeft) / layout_.framesPerPixel; }
@@ -164,23 +190,13 @@ private:
     // The values whose pixel rows lie strictly between the rows of low and
     // high, a sliver clear of both; an empty range when there are none.
     void InnerValues(int channel, int32_t low, int32_t high, int32_t& innerLow, int32_t& innerHigh) const {
-        const double s = ColumnEdgeSliver;
+        const double s = RowSliver;
         const double bottom = std::floor(PixelY(channel, low) + s) + 1 + s;
         const double top = std::floor(PixelY(channel, high) - s) - s;
-        innerLow = INT32_MAX;
-        innerHigh = INT32_MIN;
-        if (!(top > bottom)) return;
-        // Pixel y grows with the value: step the bounds in from the
-        // estimates until they hold.
-        const double perValue = unit_ * traces_[channel].scale / layout_.valuesPerPixel;
-        const double base = PixelY(channel, 0);
-        int64_t lo = int64_t(std::floor((bottom - base) / perValue)) - 1;
-        while (PixelY(channel, int32_t(lo)) < bottom) ++lo;
-        int64_t hi = int64_t(std::ceil((top - base) / perValue)) + 1;
-        while (PixelY(channel, int32_t(hi)) > top) --hi;
-        if (lo > hi) return;
-        innerLow = int32_t(lo);
-        innerHigh = int32_t(hi);
+        if (!(top > bottom) || !ValuesBetween(channel, bottom, top, innerLow, innerHigh)) {
+            innerLow = INT32_MAX;
+            innerHigh = INT32_MIN;
+        }
     }
 
     // Frame i of a stretch, joined to the frame kept before it. Frames that
@@ -250,7 +266,8 @@ private:
 class Zones {
 public:
     explicit Zones(const DetailedGraphLayout& l)
-        : left_(l.viewLeft), perPixel_(l.framesPerPixel), sliver_(ColumnEdgeSliver * l.framesPerPixel) {}
+        : left_(l.viewLeft), perPixel_(l.framesPerPixel), before_(EdgeBefore * l.framesPerPixel),
+          after_(EdgeAfter * l.framesPerPixel) {}
 
     // The zone holding frame f: its end (exclusive) and whether its frames
     // are merged.
@@ -277,11 +294,11 @@ private:
     // First frame of the sliver around the edge of column j, and the first
     // frame after it. Rounded outwards, so a frame on the sliver's border is
     // in it.
-    uint64_t SliverStart(double j) const { return Clamp(std::floor(left_ + j * perPixel_ - sliver_)); }
-    uint64_t SliverEnd(double j) const { return Clamp(std::ceil(left_ + j * perPixel_ + sliver_) + 1); }
+    uint64_t SliverStart(double j) const { return Clamp(std::floor(left_ + j * perPixel_ - before_)); }
+    uint64_t SliverEnd(double j) const { return Clamp(std::ceil(left_ + j * perPixel_ + after_) + 1); }
     static uint64_t Clamp(double f) { return f <= 0 ? 0 : f >= 1.8e19 ? UINT64_MAX : uint64_t(f); }
 
-    double left_, perPixel_, sliver_;
+    double left_, perPixel_, before_, after_;
 };
 
 // One trace (the samples of `channel`) and its marks, in one pass over the

@@ -46,15 +46,20 @@ struct DetailedGraphVertices {
     std::vector<double> marks;      // lines: the clipping marks, two vertices each
 };
 
-// Width of the sliver on each side of a column edge, in pixels, inside which
-// frames keep their own vertex. The rasterizer snaps a vertex to a grid of
-// 1/256 pixel, so one within 1/512 pixel of an edge may land on it; single
-// precision adds some 1/5000 pixel at most. Twice that is kept clear.
-constexpr double ColumnEdgeSliver = 1.0 / 256;
+// Which column a line lights and which pixel the rasterizer's diamond tests
+// see a vertex in are both decided in single precision, which differs from
+// exact arithmetic by some 1/3000 pixel at most. The line is a parallelogram
+// one pixel wide around the vertex snapped to a 1/256-pixel grid, with a
+// pixel centre on its left side counted in: a vertex from a column edge E
+// up to E + 1/512 lights the column left of E, while the diamond tests take
+// it for one right of E. The frames from E - EdgeBefore to E + EdgeAfter
+// (pixels) are therefore never merged.
+constexpr double EdgeBefore = 1.0 / 1024;
+constexpr double EdgeAfter = 1.0 / 512 + 1.0 / 1024;
+// Rows are told apart by a sliver too: a frame within it of a row's edge,
+// or of the height of a pixel's centre, is not counted on either side.
+constexpr double RowSliver = 1.0 / 256;
 
-// Rows are treated the same way: a frame within the sliver of an end row
-// counts as in it.
-//
 // Builds the traces (y = value / 2 + o and value / 2 - o for stereo, value
 // for mono, as the graph draws them) and, when clipMarks is set, the marks:
 // a full-height mark for mono, the upper half for a clipped left sample and
