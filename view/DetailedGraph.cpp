@@ -64,37 +64,72 @@ public:
     }
 
     // Ends a stretch of frames inside one column, values[i] being frame
-    // first + i: the frames in or next to its end rows, its first and last,
-    // and a mark where one of them is clipped.
+    // first + i: a mark where one of them is clipped, and the vertices its
+    // pixels depend on.
+    //
+    // Between the rows of its smallest and largest values the stretch
+    // crosses every row from bottom to top, so every pixel there is lit
+    // whatever the segments are, in this strip as in the one through every
+    // frame, as long as the first, the smallest, the largest and the last
+    // frame are kept. Each end row is handled on its own. Usually it is lit
+    // by a segment that starts inside the pixel's diamond (a sliver clear of
+    // its edge and of its centre's height) and ends in another row (a sliver
+    // clear of it): the rasterizer lights the pixel a line starts in when it
+    // starts inside the diamond and leaves it, so that segment is kept and
+    // nothing else of the end row is needed. Otherwise every frame in the
+    // end row, or within a sliver of it, keeps its segments, with the frames
+    // before and after it. An extreme within a sliver of a row's edge may be
+    // on either side of it in single precision: then the end row is the one
+    // inside that edge, and the frames near the edge keep their segments.
     template <class Values>
     void EmitStretch(int channel, const Values& values, uint64_t first, bool tracing) {
         const size_t n = values.size();
         int32_t low, high;
         size_t lowAt, highAt;
         values.Extremes(low, lowAt, high, highAt);
-        Mark(channel, values[lowAt], first + lowAt, values[highAt], first + highAt);
+        Mark(channel, low, first + lowAt, high, first + highAt);
         if (!tracing) return;
         stretchLast_ = SIZE_MAX;
 
-        if (EmitWitnessed(channel, values, n, first, lowAt, highAt)) return;
+        const double s = RowSliver;
+        const double lowY = PixelY(channel, low), highY = PixelY(channel, high);
+        const double column = std::floor(PixelX(first + n / 2));
+        std::vector<size_t>& kept = kept_;
+        kept.assign({0, n - 1, lowAt, highAt});
+        // Frames whose values lie outside [keepFrom, keepTo] keep their segments.
+        int32_t keepFrom = INT32_MIN, keepTo = INT32_MAX;
+        size_t inside, next;
 
-        // The rows strictly between the end rows, as values: a frame inside
-        // them is at least a sliver away from both end rows.
-        int32_t innerLow, innerHigh;
-        InnerValues(channel, values[lowAt], values[highAt], innerLow, innerHigh);
-        auto inner = [&](size_t i) { return values[i] >= innerLow && values[i] <= innerHigh; };
-        bool innerHere = inner(0), innerNext = n > 1 && inner(1);
-        StretchVertex(channel, values, first, 0);
-        for (size_t i = 1; i + 1 < n; ++i) {
-            const bool innerBefore = innerHere;
-            innerHere = innerNext;
-            innerNext = inner(i + 1);
-            // A frame inside a run of equal values lies on the straight line
-            // through its neighbours and adds nothing either.
-            const bool level = values[i - 1] == values[i] && values[i] == values[i + 1];
-            if (!(innerBefore && innerHere && innerNext) && !level) StretchVertex(channel, values, first, i);
+        const double topEdge = std::round(highY);
+        const bool topUnsure = std::fabs(highY - topEdge) < s;
+        if (Witness(channel, values, n, first, column, topUnsure ? topEdge - 1 : std::floor(highY), inside, next)) {
+            kept.push_back(inside), kept.push_back(next);
+            if (topUnsure) keepTo = LargestValueBelow(channel, topEdge - s);
+        } else {
+            keepTo = LargestValueBelow(channel, std::floor(highY - s) - s);
         }
-        if (n > 1) StretchVertex(channel, values, first, n - 1);
+        const double bottomEdge = std::round(lowY);
+        const bool bottomUnsure = std::fabs(lowY - bottomEdge) < s;
+        if (Witness(channel, values, n, first, column, bottomUnsure ? bottomEdge : std::floor(lowY), inside, next)) {
+            kept.push_back(inside), kept.push_back(next);
+            if (bottomUnsure) keepFrom = SmallestValueAbove(channel, bottomEdge + s);
+        } else {
+            keepFrom = SmallestValueAbove(channel, std::floor(lowY + s) + 1 + s);
+        }
+
+        if (keepFrom != INT32_MIN || keepTo != INT32_MAX) {
+            values.ForEachOutside(keepFrom, keepTo, [&](size_t i) {
+                // A frame inside a run of equal values lies on the straight
+                // line through its neighbours and adds nothing.
+                if (i > 0 && i + 1 < n && values[i - 1] == values[i] && values[i] == values[i + 1]) return;
+                if (i > 0) kept.push_back(i - 1);
+                kept.push_back(i);
+                if (i + 1 < n) kept.push_back(i + 1);
+            });
+        }
+        std::sort(kept.begin(), kept.end());
+        for (size_t k = 0; k < kept.size(); ++k)
+            if (k == 0 || kept[k] != kept[k - 1]) StretchVertex(channel, values, first, kept[k]);
     }
 
     const DetailedGraphLayout& layout() const { return layout_; }
@@ -103,37 +138,6 @@ private:
     double Y(int channel, int32_t value) const { return value * unit_ * traces_[channel].scale + traces_[channel].offset; }
     double PixelY(int channel, int32_t value) const {
         return (Y(channel, value) - layout_.viewBottom) / layout_.valuesPerPixel;
-    }
-
-    // The usual case of a long sound: each end pixel of the column is lit by
-    // a segment of the strip that starts inside the pixel's diamond (a sliver
-    // clear of its edge) and ends in another row (a sliver clear of it). The
-    // rasterizer always lights the pixel a line starts in when the line
-    // starts inside its diamond and leaves it. Then the stretch lights
-    // exactly every pixel of its column from the lowest row to the highest,
-    // and so does any strip through those two segments and the extremes.
-    // False, and nothing emitted, where that cannot be shown.
-    template <class Values>
-    bool EmitWitnessed(int channel, const Values& values, size_t n, uint64_t first, size_t lowAt, size_t highAt) {
-        const double s = RowSliver;
-        const double lowY = PixelY(channel, values[lowAt]), highY = PixelY(channel, values[highAt]);
-        const double bottomRow = std::floor(lowY), topRow = std::floor(highY);
-        // An extreme near a row's edge leaves its row to single precision.
-        if (lowY - bottomRow < s || bottomRow + 1 - lowY < s || highY - topRow < s || topRow + 1 - highY < s)
-            return false;
-        const double column = std::floor(PixelX(first + n / 2));
-        size_t witness[4];
-        if (!Witness(channel, values, n, first, column, topRow, witness[0], witness[1])) return false;
-        if (bottomRow == topRow) {
-            witness[2] = witness[0], witness[3] = witness[1];
-        } else if (!Witness(channel, values, n, first, column, bottomRow, witness[2], witness[3])) {
-            return false;
-        }
-        size_t kept[8] = {0, n - 1, lowAt, highAt, witness[0], witness[1], witness[2], witness[3]};
-        std::sort(kept, kept + 8);
-        for (size_t k = 0; k < 8; ++k)
-            if (k == 0 || kept[k] != kept[k - 1]) StretchVertex(channel, values, first, kept[k]);
-        return true;
     }
 
     // A frame certainly inside the diamond of the pixel (column, row) whose
@@ -172,32 +176,28 @@ private:
 
     // The integer values whose pixel y lies in [from, to]; false when none.
     bool ValuesBetween(int channel, double from, double to, int32_t& low, int32_t& high) const {
-        // Pixel y grows with the value: step in from estimates until they hold.
-        const double perValue = unit_ * traces_[channel].scale / layout_.valuesPerPixel;
-        const double base = PixelY(channel, 0);
-        int64_t lo = int64_t(std::floor((from - base) / perValue)) - 1;
-        while (PixelY(channel, int32_t(lo)) < from) ++lo;
-        int64_t hi = int64_t(std::ceil((to - base) / perValue)) + 1;
-        while (PixelY(channel, int32_t(hi)) > to) --hi;
-        if (lo > hi) return false;
-        low = int32_t(lo);
-        high = int32_t(hi);
-        return true;
+        low = SmallestValueAbove(channel, from);
+        high = LargestValueBelow(channel, to);
+        return low <= high;
     }
+    // The smallest value drawn at pixel y `from` or above, and the largest
+    // drawn at `to` or below. Pixel y grows with the value: the estimate is
+    // stepped until it holds. Values stay within the 24-bit range.
+    int32_t SmallestValueAbove(int channel, double from) const {
+        int64_t v = Clamp(std::floor((from - PixelY(channel, 0)) / PixelsPerValue(channel))) - 1;
+        while (v < ValueLimit && PixelY(channel, int32_t(v)) < from) ++v;
+        return int32_t(v);
+    }
+    int32_t LargestValueBelow(int channel, double to) const {
+        int64_t v = Clamp(std::ceil((to - PixelY(channel, 0)) / PixelsPerValue(channel))) + 1;
+        while (v > -ValueLimit && PixelY(channel, int32_t(v)) > to) --v;
+        return int32_t(v);
+    }
+    double PixelsPerValue(int channel) const { return unit_ * traces_[channel].scale / layout_.valuesPerPixel; }
+    static constexpr int64_t ValueLimit = 1 << 25;
+    static int64_t Clamp(double v) { return v < -ValueLimit ? -ValueLimit : v > ValueLimit ? ValueLimit : int64_t(v); }
 
     double PixelX(uint64_t frame) const { return (double(frame) - layout_.viewLeft) / layout_.framesPerPixel; }
-
-    // The values whose pixel rows lie strictly between the rows of low and
-    // high, a sliver clear of both; an empty range when there are none.
-    void InnerValues(int channel, int32_t low, int32_t high, int32_t& innerLow, int32_t& innerHigh) const {
-        const double s = RowSliver;
-        const double bottom = std::floor(PixelY(channel, low) + s) + 1 + s;
-        const double top = std::floor(PixelY(channel, high) - s) - s;
-        if (!(top > bottom) || !ValuesBetween(channel, bottom, top, innerLow, innerHigh)) {
-            innerLow = INT32_MAX;
-            innerHigh = INT32_MIN;
-        }
-    }
 
     // Frame i of a stretch, joined to the frame kept before it. Frames that
     // follow each other keep their own segment. Across frames left out, the
@@ -258,6 +258,7 @@ private:
     TraceOutput traces_[2];
     const std::function<void(int, std::vector<double>&)>& piece_;
     size_t stretchLast_ = SIZE_MAX;  // the stretch's frame kept last
+    std::vector<size_t> kept_;        // the frames a stretch keeps
 };
 
 // The stretches of frames that are merged and those that are not. Column j

@@ -48,6 +48,13 @@ public:
         highAt = size_t(std::find(v, v + n, high) - v);
     }
 
+    // Calls visit(i) for every sample below low or above high, in order.
+    template <class Visit>
+    void ForEachOutside(int32_t low, int32_t high, Visit&& visit) const {
+        for (size_t i = 0; i < values_.size(); ++i)
+            if (values_[i] < low || values_[i] > high) visit(i);
+    }
+
 private:
     std::vector<int32_t> values_;
 };
@@ -94,6 +101,20 @@ public:
         }
         lowAt = FirstInRuns(low, true);
         highAt = FirstInRuns(high, false);
+    }
+
+    // Calls visit(i) for every sample below low or above high, in order;
+    // runs whose extremes lie inside are not read.
+    template <class Visit>
+    void ForEachOutside(int32_t low, int32_t high, Visit&& visit) const {
+        for (const Run& r : runs_) {
+            if (r.min >= low && r.max <= high) continue;
+            const uint8_t* p = r.sample;
+            for (size_t i = 0; i < r.count; ++i, p += FrameBytes) {
+                const int32_t v = DecodeSample<Bits>(p);
+                if (v < low || v > high) visit(r.start + i);
+            }
+        }
     }
 
 private:
