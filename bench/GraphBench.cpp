@@ -88,7 +88,7 @@ BENCHMARK(BM_Baseline_PrepareSoundGraph)->Unit(benchmark::kMillisecond);
 void BM_BuildDetailedGraph(benchmark::State& state) {
     SoundFragment* head = HourChain();
     const double frames = HourBytes / 4, dx = frames / 500, dy = 65535.0 / 500;
-    const DetailedGraphLayout layout{head, HourFragmentSize, 2, 16, frames, -dx, (frames + 2 * dx) / 770,
+    const DetailedGraphLayout layout{head, HourFragmentSize, 2, 16, frames, -dx, (frames + 2 * dx) / 770, 770,
                                      -32768 - dy, (65535 + 2 * dy) / 235};
     DetailedGraphVertices v;
     size_t vertices = 0;

@@ -267,8 +267,8 @@ private:
 class Zones {
 public:
     explicit Zones(const DetailedGraphLayout& l)
-        : left_(l.viewLeft), perPixel_(l.framesPerPixel), before_(EdgeBefore * l.framesPerPixel),
-          after_(EdgeAfter * l.framesPerPixel) {}
+        : left_(l.viewLeft), perPixel_(l.framesPerPixel), before_(EdgeMargin(l.viewportWidth) * l.framesPerPixel),
+          after_((EdgeSnap + EdgeMargin(l.viewportWidth)) * l.framesPerPixel) {}
 
     // The zone holding frame f: its end (exclusive) and whether its frames
     // are merged.
@@ -385,14 +385,21 @@ void Build(GraphBuilder& g, int channel, Values& stretch) {
 // straddle two fragments and be put together in a buffer that the next frame
 // reuses, so the stretch's samples are copied out.
 template <int Bits, int Channels>
-void BuildFor(GraphBuilder& g, int channel) {
+void BuildFor(GraphBuilder& g, int channel, typename RunValues<Bits, Channels>::OtherChannel& other) {
     if (g.layout().fragmentSize % (Bits / 8 * Channels) == 0) {
-        RunValues<Bits, Channels> values(channel);
+        RunValues<Bits, Channels> values(channel, &other);
         Build<Bits, Channels>(g, channel, values);
     } else {
         CopiedValues values;
         Build<Bits, Channels>(g, channel, values);
     }
+}
+
+// Both traces of one format, the left one first.
+template <int Bits, int Channels>
+void BuildAll(GraphBuilder& g) {
+    typename RunValues<Bits, Channels>::OtherChannel other;
+    for (int channel = 0; channel < Channels; ++channel) BuildFor<Bits, Channels>(g, channel, other);
 }
 
 }  // namespace
@@ -403,14 +410,12 @@ void BuildDetailedGraph(const DetailedGraphLayout& layout, bool clipMarks, Detai
     out.marks.clear();
     if (!layout.head || (layout.channels != 1 && layout.channels != 2) || !ScaleFor(layout.bitsPerSample)) return;
     GraphBuilder g(layout, clipMarks, out, piece);
-    for (int channel = 0; channel < layout.channels; ++channel) {
-        switch (layout.channels * 100 + layout.bitsPerSample) {
-        case 108: BuildFor<8, 1>(g, channel); break;
-        case 116: BuildFor<16, 1>(g, channel); break;
-        case 124: BuildFor<24, 1>(g, channel); break;
-        case 208: BuildFor<8, 2>(g, channel); break;
-        case 216: BuildFor<16, 2>(g, channel); break;
-        case 224: BuildFor<24, 2>(g, channel); break;
-        }
+    switch (layout.channels * 100 + layout.bitsPerSample) {
+    case 108: BuildAll<8, 1>(g); break;
+    case 116: BuildAll<16, 1>(g); break;
+    case 124: BuildAll<24, 1>(g); break;
+    case 208: BuildAll<8, 2>(g); break;
+    case 216: BuildAll<16, 2>(g); break;
+    case 224: BuildAll<24, 2>(g); break;
     }
 }

@@ -36,6 +36,7 @@ struct DetailedGraphLayout {
     double frameLimit;       // fragments are entered while their first frame number is below this (the plot's xMax)
     double viewLeft;         // plot x at the viewport's left edge (xMin minus the projection's margin)
     double framesPerPixel;   // plot x units per viewport pixel; not above 0: every frame keeps its vertex
+    int viewportWidth;       // pixels
     double viewBottom;       // plot y at the viewport's lower edge
     double valuesPerPixel;   // plot y units per viewport pixel
 };
@@ -47,15 +48,17 @@ struct DetailedGraphVertices {
 };
 
 // Which column a line lights and which pixel the rasterizer's diamond tests
-// see a vertex in are both decided in single precision, which differs from
-// exact arithmetic by some 1/3000 pixel at most. The line is a parallelogram
-// one pixel wide around the vertex snapped to a 1/256-pixel grid, with a
-// pixel centre on its left side counted in: a vertex from a column edge E
-// up to E + 1/512 lights the column left of E, while the diamond tests take
-// it for one right of E. The frames from E - EdgeBefore to E + EdgeAfter
-// (pixels) are therefore never merged.
-constexpr double EdgeBefore = 1.0 / 1024;
-constexpr double EdgeAfter = 1.0 / 512 + 1.0 / 1024;
+// see a vertex in are both decided in single precision. The line is a
+// parallelogram one pixel wide around the vertex snapped to a 1/256-pixel
+// grid, with a pixel centre on its left side counted in: a vertex from a
+// column edge E up to E + 1/512 lights the column left of E, while the
+// diamond tests take it for one right of E. Frames within EdgeMargin of E
+// or of E + 1/512 are therefore never merged. Single precision moves a
+// vertex by up to some 1.5e-7 pixel per pixel of viewport width (measured
+// over sounds up to 317,520,000 frames and plots 61 to 1900 pixels wide);
+// the margin is about three times that.
+inline double EdgeMargin(int viewportWidth) { return 1.0 / 8192 + viewportWidth * 4e-7; }
+constexpr double EdgeSnap = 1.0 / 512;
 // Rows are told apart by a sliver too: a frame within it of a row's edge,
 // or of the height of a pixel's centre, is not counted on either side.
 constexpr double RowSliver = 1.0 / 256;

@@ -170,6 +170,7 @@ void DrawReduced(int showClipping) {
                                      PlotBounds.xMax,
                                      PlotBounds.xMin - dx,
                                      (PlotBounds.xMax - PlotBounds.xMin + 2 * dx) / width,
+                                     width,
                                      PlotBounds.yMin - dy,
                                      (PlotBounds.yMax - PlotBounds.yMin + 2 * dy) / height};
     const Color* colors[2] = {&DetailedMain, &DetailedRight};

@@ -67,16 +67,33 @@ class RunValues {
 public:
     static constexpr unsigned SampleBytes = Bits / 8, FrameBytes = SampleBytes * Channels;
 
-    explicit RunValues(int channel) : channel_(channel) {}
+    // The extremes of the other channel, gathered by the same packed scan:
+    // the pass over channel 0 keeps them run by run, and the pass over
+    // channel 1, which adds the very same runs in the same order, takes them
+    // instead of reading the frames again.
+    struct OtherChannel {
+        std::vector<int32_t> extremes;  // min, max of each run, in order
+        size_t taken = 0;
+    };
+
+    RunValues(int channel, OtherChannel* other) : channel_(channel), other_(Channels == 2 ? other : nullptr) {}
     void Clear() {
         runs_.clear();
         size_ = 0;
         cursor_ = 0;
     }
     void Append(const uint8_t* frames, size_t count) {
-        ::Extremes x{{INT32_MAX, INT32_MAX}, {INT32_MIN, INT32_MIN}};
-        ScanFrameExtremes<Bits, Channels>(frames, count, x);
-        runs_.push_back({frames + channel_ * SampleBytes, size_, count, x.min[channel_], x.max[channel_]});
+        int32_t min, max;
+        if (other_ && channel_ == 1 && other_->taken + 2 <= other_->extremes.size()) {
+            min = other_->extremes[other_->taken++];
+            max = other_->extremes[other_->taken++];
+        } else {
+            ::Extremes x{{INT32_MAX, INT32_MAX}, {INT32_MIN, INT32_MIN}};
+            ScanFrameExtremes<Bits, Channels>(frames, count, x);
+            min = x.min[channel_], max = x.max[channel_];
+            if (other_ && channel_ == 0) other_->extremes.insert(other_->extremes.end(), {x.min[1], x.max[1]});
+        }
+        runs_.push_back({frames + channel_ * SampleBytes, size_, count, min, max});
         size_ += count;
     }
     size_t size() const { return size_; }
@@ -135,6 +152,7 @@ private:
     }
 
     int channel_;
+    OtherChannel* other_;
     std::vector<Run> runs_;
     size_t size_ = 0;
     mutable size_t cursor_ = 0;

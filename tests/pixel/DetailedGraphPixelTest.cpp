@@ -22,9 +22,9 @@
 
 namespace {
 
-// The default window's surface and plot rectangle (5 px margins, 325 px of
-// controls below).
-constexpr int SurfaceWidth = 780, SurfaceHeight = 565;
+// The window's surface and plot rectangle (5 px margins, 325 px of controls
+// below), as wide as the plot needs.
+constexpr int SurfaceHeight = 565;
 constexpr int PlotX = 5, PlotY = 325, PlotHeight = 235;
 
 enum class Signal { Silence, Sine, NoiseWithGaps, Spikes, Square };
@@ -81,9 +81,9 @@ std::vector<uint8_t> MakeSound(const Case& c, uint64_t frames) {
 // An off-screen RGBA surface the size of the program's window.
 class Surface {
 public:
-    Surface() : pixels_(size_t(SurfaceWidth) * SurfaceHeight * 4) {
+    explicit Surface(int plotWidth) : width_(plotWidth + 2 * PlotX), pixels_(size_t(width_) * SurfaceHeight * 4) {
         context_ = OSMesaCreateContextExt(OSMESA_RGBA, 0, 0, 0, nullptr);
-        ok_ = context_ && OSMesaMakeCurrent(context_, pixels_.data(), GL_UNSIGNED_BYTE, SurfaceWidth, SurfaceHeight);
+        ok_ = context_ && OSMesaMakeCurrent(context_, pixels_.data(), GL_UNSIGNED_BYTE, width_, SurfaceHeight);
     }
     ~Surface() {
         if (context_) OSMesaDestroyContext(context_);
@@ -108,12 +108,13 @@ public:
         glFinish();
         std::vector<uint32_t> plot(size_t(width) * PlotHeight);
         for (int y = 0; y < PlotHeight; ++y)
-            std::memcpy(&plot[size_t(y) * width], &pixels_[((size_t(PlotY + y) * SurfaceWidth) + PlotX) * 4],
+            std::memcpy(&plot[size_t(y) * width], &pixels_[((size_t(PlotY + y) * width_) + PlotX) * 4],
                         size_t(width) * 4);
         return plot;
     }
 
 private:
+    int width_;
     std::vector<uint8_t> pixels_;
     OSMesaContext context_ = nullptr;
     bool ok_ = false;
@@ -209,7 +210,7 @@ class DetailedGraphPixels : public ::testing::TestWithParam<Case> {};
 
 TEST_P(DetailedGraphPixels, MatchEveryFrameStrip) {
     const Case c = GetParam();
-    Surface surface;
+    Surface surface(c.plotWidth);
     ASSERT_TRUE(surface.ok()) << "no off-screen OpenGL context";
 
     const unsigned frameBytes = c.bits / 8 * c.channels;
@@ -237,7 +238,7 @@ TEST_P(DetailedGraphPixels, MatchEveryFrameStrip) {
 
     const double margin = xMax / 500;
     DetailedGraphLayout layout{head, fragmentSize, c.channels, c.bits, xMax, -margin,
-                               (xMax + 2 * margin) / c.plotWidth, yMin - (yMax - yMin) / 500,
+                               (xMax + 2 * margin) / c.plotWidth, c.plotWidth, yMin - (yMax - yMin) / 500,
                                (yMax - yMin) * 1.004 / PlotHeight};
     DetailedGraphVertices vertices;
     BuildDetailedGraph(layout, true, vertices);
@@ -257,7 +258,8 @@ TEST_P(DetailedGraphPixels, MatchEveryFrameStrip) {
 
 // Every depth, layout and signal from fewer frames than pixels to a long
 // sound; the longest lengths (and the square wave's clipping marks at 200,000
-// frames per pixel) on narrower, odd plots so the table stays quick.
+// frames per pixel) on narrower, odd plots so the table stays quick, and two
+// sounds on the plot of a maximised window.
 std::vector<Case> Table() {
     const Signal all[] = {Signal::Silence, Signal::Sine, Signal::NoiseWithGaps, Signal::Spikes, Signal::Square};
     std::vector<Case> cases;
@@ -270,6 +272,9 @@ std::vector<Case> Table() {
     for (uint16_t channels : {1, 2})
         for (Signal s : all) cases.push_back({16, channels, s, 17000.0, 770});
     for (Signal s : all) cases.push_back({16, 2, s, 200000.0, 61});
+    // A maximised window: single precision strays further on a wider plot.
+    cases.push_back({16, 2, Signal::NoiseWithGaps, 300.0, 1901});
+    cases.push_back({8, 1, Signal::Sine, 1700.0, 1901});
     return cases;
 }
 
