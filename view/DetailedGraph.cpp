@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
-#include <type_traits>
 
 #include "sound/SampleCodec.h"
 #include "view/DepthScale.h"
@@ -262,8 +261,8 @@ private:
 };
 
 // The stretches of frames that are merged and those that are not. Column j
-// of the viewport begins at plot x viewLeft + j x framesPerPixel; frames
-// closer to such an edge than the sliver are left alone.
+// of the viewport begins at plot x viewLeft + j x framesPerPixel; frames in
+// the edge zone around it (see EdgeMargin) are left alone.
 class Zones {
 public:
     explicit Zones(const DetailedGraphLayout& l)
@@ -292,8 +291,8 @@ public:
     }
 
 private:
-    // First frame of the sliver around the edge of column j, and the first
-    // frame after it. Rounded outwards, so a frame on the sliver's border is
+    // First frame of the zone around the edge of column j, and the first
+    // frame after it. Rounded outwards, so a frame on the zone's border is
     // in it.
     uint64_t SliverStart(double j) const { return Clamp(std::floor(left_ + j * perPixel_ - before_)); }
     uint64_t SliverEnd(double j) const { return Clamp(std::ceil(left_ + j * perPixel_ + after_) + 1); }
@@ -353,10 +352,7 @@ void Build(GraphBuilder& g, int channel, Values& stretch) {
                 uint64_t n = zoneEnd - f;
                 if (n > left) n = left;
                 if (stretch.size() == 0) stretchStart = f;
-                if constexpr (std::is_same_v<Values, CopiedValues>)
-                    stretch.template Append<Bits, Channels>(p - sampleOffset, size_t(n), channel);
-                else
-                    stretch.Append(p - sampleOffset, size_t(n));
+                stretch.Append(p - sampleOffset, size_t(n));
                 p += n * FrameBytes, f += n, left -= n;
                 continue;
             }
@@ -390,7 +386,7 @@ void BuildFor(GraphBuilder& g, int channel, typename RunValues<Bits, Channels>::
         RunValues<Bits, Channels> values(channel, &other);
         Build<Bits, Channels>(g, channel, values);
     } else {
-        CopiedValues values;
+        CopiedValues<Bits, Channels> values(channel);
         Build<Bits, Channels>(g, channel, values);
     }
 }

@@ -159,20 +159,14 @@ void DrawVertices(GLenum mode, const std::vector<double>& xy) {
 // The detailed graph from the vertices its picture depends on (see
 // DetailedGraph.h): the same pixels as a strip through every frame.
 void DrawReduced(int showClipping) {
-    const double dx = (PlotBounds.xMax - PlotBounds.xMin) / 500;
-    const double dy = (PlotBounds.yMax - PlotBounds.yMin) / 500;
+    const PlotExtents view = ProjectedExtents(PlotBounds);
     const int width = PlotRect.width > 0 ? PlotRect.width : 1;
     const int height = PlotRect.height > 0 ? PlotRect.height : 1;
-    const DetailedGraphLayout layout{Sound.Head,
-                                     Sound.FragmentSize,
-                                     Sound.Channels,
-                                     Sound.BitsPerSample,
-                                     PlotBounds.xMax,
-                                     PlotBounds.xMin - dx,
-                                     (PlotBounds.xMax - PlotBounds.xMin + 2 * dx) / width,
-                                     width,
-                                     PlotBounds.yMin - dy,
-                                     (PlotBounds.yMax - PlotBounds.yMin + 2 * dy) / height};
+    const DetailedGraphLayout layout{Sound.Head,          Sound.FragmentSize,
+                                     Sound.Channels,      Sound.BitsPerSample,
+                                     PlotBounds.xMax,     view.xMin,
+                                     (view.xMax - view.xMin) / width, width,
+                                     view.yMin,           (view.yMax - view.yMin) / height};
     const Color* colors[2] = {&DetailedMain, &DetailedRight};
     int drawing = -1;  // the trace whose colour is set
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -245,7 +239,6 @@ void FastClipMarks(VertexBatch& marks, const GraphColumn* columns, const DepthSc
 
 void DrawGraphDetailed(int showClipping) {
     if (!Sound.Head || !DrawableFormat()) return;
-    const DepthScale& s = *ScaleFor(Sound.BitsPerSample);
 
     void* popup = nullptr;
     const bool busy = Sound.TotalBytes > BusyPopupBytes;
@@ -253,7 +246,7 @@ void DrawGraphDetailed(int showClipping) {
 
 #ifdef DUDORORI_MEASUREMENTS
     if (EveryFrameStripRequested()) {
-        DrawEveryFrame(showClipping, s);
+        DrawEveryFrame(showClipping, *ScaleFor(Sound.BitsPerSample));
         if (busy) BusyEnd(popup);
         return;
     }

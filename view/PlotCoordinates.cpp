@@ -73,6 +73,12 @@ bool ComputePlotBounds(const SoundFragment* head) {
     return true;
 }
 
+PlotExtents ProjectedExtents(const PlotExtents& b) {
+    const double dx = (b.xMax - b.xMin) / 500;
+    const double dy = (b.yMax - b.yMin) / 500;
+    return {b.xMin - dx, b.xMax + dx, b.yMin - dy, b.yMax + dy};
+}
+
 bool InSeekBand(int x, int y) {
     const int bottom = ClientHeight - PlotRect.y;  // bottom edge of the plot, top-left origin
     return PlotRect.x < x && x < PlotRect.x + PlotRect.width && bottom - SeekBandHeight < y && y < bottom;

@@ -24,6 +24,10 @@ void SetClientSize(int width, int height);
 // nothing changed, for a depth other than 8, 16 or 24.
 bool ComputePlotBounds(const SoundFragment* head);
 
+// What the projection shows for extents b: b with a five-hundredth of each
+// extent as margin on every side.
+PlotExtents ProjectedExtents(const PlotExtents& b);
+
 // Whether a client point (origin top-left) lies in the seek band: the lowest
 // 19 pixel rows of the plot, strict bounds.
 bool InSeekBand(int x, int y);

@@ -169,11 +169,10 @@ void CreateFramebuffer() {
 // Applies the plot projection for the current PlotBounds: the extents fill
 // the viewport with a margin of a five-hundredth of each extent.
 void ApplyPlotProjection() {
-    const double dx = (PlotBounds.xMax - PlotBounds.xMin) / 500;
-    const double dy = (PlotBounds.yMax - PlotBounds.yMin) / 500;
+    const PlotExtents view = ProjectedExtents(PlotBounds);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluOrtho2D(PlotBounds.xMin - dx, PlotBounds.xMax + dx, PlotBounds.yMin - dy, PlotBounds.yMax + dy);
+    gluOrtho2D(view.xMin, view.xMax, view.yMin, view.yMax);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }

@@ -21,15 +21,16 @@ inline int32_t DecodeSample(const uint8_t* p) {
 }
 
 // Samples copied out, one per frame.
+template <int Bits, int Channels>
 class CopiedValues {
 public:
+    explicit CopiedValues(int channel) : channel_(channel) {}
     void Clear() { values_.clear(); }
-    template <int Bits, int Channels>
-    void Append(const uint8_t* frames, size_t count, int channel) {
+    void Append(const uint8_t* frames, size_t count) {
         constexpr unsigned FrameBytes = Bits / 8 * Channels;
         const size_t at = values_.size();
         values_.resize(at + count);
-        const uint8_t* p = frames + channel * (Bits / 8);
+        const uint8_t* p = frames + channel_ * (Bits / 8);
         for (size_t i = 0; i < count; ++i, p += FrameBytes) values_[at + i] = DecodeSample<Bits>(p);
     }
     size_t size() const { return values_.size(); }
@@ -56,6 +57,7 @@ public:
     }
 
 private:
+    int channel_;
     std::vector<int32_t> values_;
 };
 

@@ -469,10 +469,14 @@ TEST(GraphView, DetailedDrawingShowsTheStripThroughEveryFrame) {
                 const RECT w = app.WindowRect();
                 const int width = int(w.right - w.left) + 61, height = int(w.bottom - w.top);
                 ASSERT_TRUE(app.Resize(width, height));
-                if (PlotOf(app).Width() % 2 == 0) ASSERT_TRUE(app.Resize(width + 1, height));
+                if (PlotOf(app).Width() % 2 == 0) {
+                    ASSERT_TRUE(app.Resize(width + 1, height));
+                }
             }
             const PlotArea plot = PlotOf(app);
-            if (c.oddWidth) ASSERT_EQ(1, plot.Width() % 2);
+            if (c.oddWidth) {
+                ASSERT_EQ(1, plot.Width() % 2);
+            }
             const uint32_t frames = uint32_t(c.wav.data.size() / (c.wav.channels * c.wav.bitsPerSample / 8));
             ASSERT_TRUE(OpenSound(app, file(i, L".wav"), frames));
             ASSERT_TRUE(app.Command(IDM_GRAPH_DETAILED));
