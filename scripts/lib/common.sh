@@ -111,7 +111,10 @@ free_display() {
   return 1
 }
 
-# start_xvfb: starts a private Xvfb and exports DISPLAY.
+# start_xvfb: starts a private Xvfb with a window manager and exports
+# DISPLAY. Users' desktops have a window manager, and Wine relies on one: with
+# none, it waits about 2 s for every closed window to be withdrawn (a dialog's
+# OK, a message box's close; a playing sound stops that long).
 start_xvfb() {
   local n tries
   for tries in 1 2 3 4 5; do
@@ -121,6 +124,7 @@ start_xvfb() {
     for _ in $(seq 1 50); do
       if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
         remember_pid "$pid"; export DISPLAY=":$n"; XVFB_PID=$pid
+        start_window_manager
         return 0
       fi
       kill -0 "$pid" 2>/dev/null || break
@@ -129,6 +133,28 @@ start_xvfb() {
     kill "$pid" 2>/dev/null || true
   done
   die "Xvfb did not start (see $BUILD/xvfb-*.log)"
+}
+
+# start_window_manager: openbox on $DISPLAY, stopped with the display. Waits
+# until it has taken the screen (it owns the selection WM_S0 then), so that
+# the first window a test opens is already managed.
+start_window_manager() {
+  command -v openbox >/dev/null 2>&1 || die "openbox is missing (scripts/setup installs it)"
+  local home
+  home="$(mktemp -d "${TMPDIR:-/tmp}/openbox.XXXXXX")"
+  HOME="$home" XDG_CONFIG_HOME="$home" openbox --sm-disable >"$BUILD/openbox-${DISPLAY#:}.log" 2>&1 &
+  local pid=$!
+  for _ in $(seq 1 100); do
+    if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+      remember_pid "$pid"; WM_PID=$pid
+      return 0
+    fi
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill "$pid" 2>/dev/null || true
+  cat "$BUILD/openbox-${DISPLAY#:}.log" >&2
+  die "openbox did not start on $DISPLAY"
 }
 
 # start_pulse DIR: a private PulseAudio server whose runtime directory is
