@@ -34,6 +34,17 @@ inline int32_t DecodeSample24Wide(const uint8_t* p) {
     return int32_t(u << 8) >> 8;
 }
 
+// A sample of a depth known at compile time, as an integer: 8-bit byte - 128,
+// 16-bit as stored, 24-bit before scaling. Keeps hot loops free of floating
+// point and of a branch on the depth.
+template <int Bits>
+inline int32_t DecodeSample(const uint8_t* p) {
+    static_assert(Bits == 8 || Bits == 16 || Bits == 24, "8, 16 or 24 bits");
+    if constexpr (Bits == 8) return DecodeSample8(p);
+    else if constexpr (Bits == 16) return DecodeSample16(p);
+    else return DecodeSample24(p);
+}
+
 // A 24-bit sample scaled to [-1, 1): 00 00 80 -> -1.0, FF FF 7F -> 8388607/8388608.
 inline double Sample24ToDouble(const uint8_t* p) { return DecodeSample24(p) / 8388608.0; }
 

@@ -62,7 +62,8 @@ public:
 
 private:
     // Even, so that a piece of a GL_LINES batch never splits a segment.
-    static constexpr size_t ChunkVertices = 1 << 16;
+    static constexpr size_t ChunkVertices = StripPieceVertices;
+    static_assert(ChunkVertices % 2 == 0, "a piece of a GL_LINES batch holds whole segments");
 
     void Draw() {
         if (xy_.size() >= 2) {
@@ -159,9 +160,11 @@ void DrawVertices(GLenum mode, const std::vector<double>& xy) {
 // The detailed graph from the vertices its picture depends on (see
 // DetailedGraph.h): the same pixels as a strip through every frame.
 void DrawReduced(int showClipping) {
+    // A plot squeezed to nothing shows nothing.
+    if (PlotRect.width <= 0 || PlotRect.height <= 0) return;
     const PlotExtents view = ProjectedExtents(PlotBounds);
-    const int width = PlotRect.width > 0 ? PlotRect.width : 1;
-    const int height = PlotRect.height > 0 ? PlotRect.height : 1;
+    const int width = PlotRect.width;
+    const int height = PlotRect.height;
     const DetailedGraphLayout layout{Sound.Head,          Sound.FragmentSize,
                                      Sound.Channels,      Sound.BitsPerSample,
                                      PlotBounds.xMax,     view.xMin,
@@ -170,15 +173,13 @@ void DrawReduced(int showClipping) {
     const Color* colors[2] = {&DetailedMain, &DetailedRight};
     int drawing = -1;  // the trace whose colour is set
     glEnableClientState(GL_VERTEX_ARRAY);
+    // Each trace reaches OpenGL in pieces as it is built, the left one whole
+    // before the right one, as the strip through every frame was drawn.
     DetailedGraphVertices v;
     BuildDetailedGraph(layout, showClipping == 1, v, [&](int channel, std::vector<double>& piece) {
         if (channel != drawing) UseColor(*colors[drawing = channel]);
         DrawVertices(GL_LINE_STRIP, piece);
     });
-    for (int channel = 0; channel < Sound.Channels; ++channel) {
-        if (channel != drawing) UseColor(*colors[drawing = channel]);
-        DrawVertices(GL_LINE_STRIP, v.traces[channel]);
-    }
     if (showClipping == 1) {
         UseColor(ClipMark);
         DrawVertices(GL_LINES, v.marks);

@@ -13,18 +13,11 @@
 #include "sound/SampleCodec.h"
 #include "view/FrameExtremes.h"
 
-template <int Bits>
-inline int32_t DecodeSample(const uint8_t* p) {
-    if constexpr (Bits == 8) return DecodeSample8(p);
-    else if constexpr (Bits == 16) return DecodeSample16(p);
-    else return DecodeSample24(p);
-}
-
 // Samples copied out, one per frame.
 template <int Bits, int Channels>
-class CopiedValues {
+class CopiedStretch {
 public:
-    explicit CopiedValues(int channel) : channel_(channel) {}
+    explicit CopiedStretch(int channel) : channel_(channel) {}
     void Clear() { values_.clear(); }
     void Append(const uint8_t* frames, size_t count) {
         constexpr unsigned FrameBytes = Bits / 8 * Channels;
@@ -65,7 +58,7 @@ private:
 // stretch is in use (fragments of a chain whose size is a whole number of
 // frames).
 template <int Bits, int Channels>
-class RunValues {
+class InPlaceStretch {
 public:
     static constexpr unsigned SampleBytes = Bits / 8, FrameBytes = SampleBytes * Channels;
 
@@ -78,7 +71,7 @@ public:
         size_t taken = 0;
     };
 
-    RunValues(int channel, OtherChannel* other) : channel_(channel), other_(Channels == 2 ? other : nullptr) {}
+    InPlaceStretch(int channel, OtherChannel* other) : channel_(channel), other_(Channels == 2 ? other : nullptr) {}
     void Clear() {
         runs_.clear();
         size_ = 0;

@@ -1,0 +1,117 @@
+// The detailed graph's reduction without a renderer: what it reads, what it
+// keeps and in which order it hands the strips on. Its pixels are compared
+// with Mesa's renderer in tests/pixel.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+#include <random>
+#include <vector>
+
+#include "sound/SampleCodec.h"
+#include "sound/SoundChain.h"
+#include "view/DetailedGraph.h"
+#include "view/FrameExtremes.h"
+#include "view/StretchValues.h"
+
+namespace {
+
+// 16-bit stereo noise of a given amplitude around `centre`, in fragments.
+SoundFragment* StereoChain(uint32_t fragmentSize, uint32_t fragments, int centre, int amplitude, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> noise(-amplitude, amplitude);
+    SoundFragment* head = nullptr;
+    SoundFragment* last = nullptr;
+    for (uint32_t i = 0; i < fragments; ++i) {
+        SoundFragment* f = AllocateFragment(fragmentSize);
+        for (uint32_t b = 0; b + 1 < fragmentSize; b += 2) EncodeSample16(f->Data + b, centre + noise(rng));
+        (last ? last->Next : head) = f;
+        last = f;
+    }
+    return head;
+}
+
+// The in-place reader (with the left pass's extremes handed to the right
+// one) and the copying reader see the same samples, extremes and outliers.
+TEST(DetailedGraphStretch, InPlaceAndCopiedReadersAgree) {
+    SoundFragment* head = StereoChain(8820, 6, 0, 20000, 7);
+    InPlaceStretch<16, 2>::OtherChannel other;
+    for (int channel = 0; channel < 2; ++channel) {
+        InPlaceStretch<16, 2> inPlace(channel, &other);
+        CopiedStretch<16, 2> copied(channel);
+        // Uneven runs across fragments, as column zones cut them.
+        std::mt19937 cuts(3);
+        for (const SoundFragment* f = head; f; f = f->Next) {
+            const size_t split = std::uniform_int_distribution<size_t>(1, 2204)(cuts);
+            inPlace.Append(f->Data, split), copied.Append(f->Data, split);
+            inPlace.Append(f->Data + 4 * split, 2205 - split), copied.Append(f->Data + 4 * split, 2205 - split);
+        }
+        ASSERT_EQ(inPlace.size(), copied.size());
+        for (size_t i = 0; i < copied.size(); i += 97) ASSERT_EQ(inPlace[i], copied[i]) << i;
+        int32_t lo1, hi1, lo2, hi2;
+        size_t lo1At, hi1At, lo2At, hi2At;
+        inPlace.Extremes(lo1, lo1At, hi1, hi1At);
+        copied.Extremes(lo2, lo2At, hi2, hi2At);
+        EXPECT_EQ(lo1, lo2);
+        EXPECT_EQ(lo1At, lo2At);
+        EXPECT_EQ(hi1, hi2);
+        EXPECT_EQ(hi1At, hi2At);
+        std::vector<size_t> a, b;
+        inPlace.ForEachOutside(-15000, 15000, [&](size_t i) { a.push_back(i); });
+        copied.ForEachOutside(-15000, 15000, [&](size_t i) { b.push_back(i); });
+        EXPECT_EQ(a, b);
+        EXPECT_FALSE(a.empty());
+    }
+    // The right pass took every extreme the left one gathered: none was
+    // read afresh or left over.
+    EXPECT_EQ(other.taken, other.extremes.size());
+    FreeChain(head);
+}
+
+struct Drawn {
+    DetailedGraphVertices out;
+    std::vector<int> pieceChannels;
+    size_t vertices[2] = {0, 0};
+};
+
+Drawn Draw(SoundFragment* head, uint32_t fragmentSize, uint32_t fragments, int width, int height) {
+    const double frames = double(fragmentSize) / 4 * fragments, dx = frames / 500, dy = 65535.0 / 500;
+    const DetailedGraphLayout layout{head, fragmentSize, 2, 16, frames, -dx, (frames + 2 * dx) / (width > 0 ? width : 1),
+                                     width, -32768 - dy, height > 0 ? (65535 + 2 * dy) / height : 0};
+    Drawn d;
+    BuildDetailedGraph(layout, true, d.out, [&](int channel, std::vector<double>& piece) {
+        d.pieceChannels.push_back(channel);
+        d.vertices[channel] += piece.size() / 2;
+    });
+    return d;
+}
+
+// Quiet stereo room noise, each trace inside one pixel row: a column costs a
+// few vertices (the frames near its edges, grouped by position, and a
+// handful inside), not one per frame; each trace is handed on whole, the
+// left before the right; a plot without pixels draws nothing.
+TEST(DetailedGraphReduction, QuietNoiseKeepsAFewVerticesPerColumnAndTracesGoOnInOrder) {
+    const uint32_t fragmentSize = 8820, fragments = 2000;  // 100 s of 16-bit stereo at 44100 Hz
+    SoundFragment* head = StereoChain(fragmentSize, fragments, 0, 40, 11);
+    const Drawn d = Draw(head, fragmentSize, fragments, 770, 235);
+    for (int channel = 0; channel < 2; ++channel) {
+        EXPECT_GT(d.vertices[channel], 770u);
+        EXPECT_LT(d.vertices[channel], 200u * 770) << "channel " << channel;
+        EXPECT_TRUE(d.out.traces[channel].empty()) << "the remainder was handed on";
+    }
+    ASSERT_FALSE(d.pieceChannels.empty());
+    EXPECT_EQ(d.pieceChannels.front(), 0);
+    EXPECT_EQ(d.pieceChannels.back(), 1);
+    EXPECT_TRUE(std::is_sorted(d.pieceChannels.begin(), d.pieceChannels.end())) << "a trace began before the last ended";
+
+    for (const auto& [width, height] : {std::pair{0, 235}, std::pair{770, 0}, std::pair{-3, -3}}) {
+        const Drawn none = Draw(head, fragmentSize, fragments, width, height);
+        EXPECT_TRUE(none.pieceChannels.empty()) << width << " x " << height;
+        EXPECT_EQ(none.out.marks.capacity(), 0u);
+        EXPECT_EQ(none.out.traces[0].capacity() + none.out.traces[1].capacity(), 0u);
+    }
+    FreeChain(head);
+}
+
+}  // namespace

@@ -1,0 +1,328 @@
+// The reduction of one column stretch of the detailed graph: the frames of
+// one trace that lie inside one pixel column (away from its edges), cut down
+// to the vertices its pixels depend on. The rules follow the rasterizer
+// model of view/RasterModel.h. Platform-free.
+#pragma once
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "view/DetailedGraph.h"
+#include "view/RasterModel.h"
+
+// Where one trace's frames and values land in viewport pixels, and the
+// vertices in the drawing's units.
+struct TraceGeometry {
+    double viewLeft, framesPerPixel;  // plot x at the viewport's left edge, frames per pixel
+    double viewBottom, valuesPerPixel;
+    double scale, offset;  // y = value x scale + offset (24-bit values scaled into scale)
+
+    double PixelX(uint64_t frame) const { return (double(frame) - viewLeft) / framesPerPixel; }
+    double Y(int32_t value) const { return value * scale + offset; }
+    double PixelY(int32_t value) const { return (Y(value) - viewBottom) / valuesPerPixel; }
+    double YAt(double pixelY) const { return viewBottom + pixelY * valuesPerPixel; }
+
+    // The smallest value drawn at pixel y `from` or above, and the largest
+    // drawn at `to` or below. Pixel y grows with the value: the estimate is
+    // stepped until it holds. Values stay within the 24-bit range.
+    int32_t SmallestValueAbove(double from) const {
+        int64_t v = Clamp(std::floor((from - PixelY(0)) / PixelsPerValue())) - 1;
+        while (v < ValueLimit && PixelY(int32_t(v)) < from) ++v;
+        return int32_t(v);
+    }
+    int32_t LargestValueBelow(double to) const {
+        int64_t v = Clamp(std::ceil((to - PixelY(0)) / PixelsPerValue())) + 1;
+        while (v > -ValueLimit && PixelY(int32_t(v)) > to) --v;
+        return int32_t(v);
+    }
+
+private:
+    double PixelsPerValue() const { return scale / valuesPerPixel; }
+    static constexpr int64_t ValueLimit = 1 << 25;
+    static int64_t Clamp(double v) { return v < -ValueLimit ? -ValueLimit : v > ValueLimit ? ValueLimit : int64_t(v); }
+};
+
+// The integer values whose pixel y lies in [from, to]; empty when low > high.
+struct ValueRange {
+    int32_t low = 1, high = 0;
+    bool Holds(int32_t v) const { return v >= low && v <= high; }
+};
+inline ValueRange ValuesBetween(const TraceGeometry& g, double from, double to) {
+    return {g.SmallestValueAbove(from), g.LargestValueBelow(to)};
+}
+
+// A witness for one pixel (see RasterModel.h): frame `inside` certainly inside
+// the pixel's diamond (and more than two slivers from its middle column) and
+// frame `outside`, later in the stretch, certainly outside it, every frame
+// between them inside the row and clear of the centre height. Found by walking the stretch from the middle of the column,
+// where the diamond is tallest, then from its start.
+template <class Values>
+bool FindWitness(const TraceGeometry& g, const Values& values, uint64_t first, double column, double row,
+                 size_t& inside, size_t& outside) {
+    const double s = RowSliver, cx = column + 0.5, cy = row + 0.5;
+    const size_t n = values.size();
+    // Values certainly in this row, and those clear of its centre height too.
+    const ValueRange inRow = ValuesBetween(g, row + s, row + 1 - s);
+    const ValueRange below = ValuesBetween(g, row + s, cy - s), above = ValuesBetween(g, cy + s, row + 1 - s);
+    const ValueRange nearRow = ValuesBetween(g, row - s, row + 1 + s);
+    if (inRow.low > inRow.high) return false;
+    auto walk = [&](size_t from, size_t to, bool stopWhenIdle) {
+        size_t pending = SIZE_MAX;
+        for (size_t i = from; i < to; ++i) {
+            if (stopWhenIdle && pending == SIZE_MAX && i >= n / 2) return false;
+            const int32_t v = values[i];
+            const bool clear = below.Holds(v) || above.Holds(v);
+            if (pending != SIZE_MAX) {
+                if (!nearRow.Holds(v) ||
+                    PlaceInDiamond(g.PixelX(first + i), g.PixelY(v), cx, cy) == DiamondPlace::Outside) {
+                    inside = pending;
+                    outside = i;
+                    return true;
+                }
+                if (!clear) pending = SIZE_MAX;
+            }
+            if (pending == SIZE_MAX && clear) {
+                // Room for a spur straight up or down from here to outside
+                // the diamond, inside the row.
+                const double x = g.PixelX(first + i), y = g.PixelY(v);
+                if (PlaceInDiamond(x, y, cx, cy) == DiamondPlace::Inside && std::fabs(x - cx) > 2 * s) pending = i;
+            }
+        }
+        return false;
+    };
+    return walk(n / 2, n, false) || walk(0, n, true);
+}
+
+// Whether the strip through every frame of the stretch leaves the pixel's
+// diamond after entering it, by exact arithmetic: the diamond-exit rule
+// without the rasterizer's rounding. Only for stretches where no witness
+// is found and too many frames would have to be kept to leave the question
+// to the rasterizer.
+template <class Values>
+bool LeavesDiamond(const TraceGeometry& g, const Values& values, uint64_t first, double column, double row) {
+    const double cx = column + 0.5, cy = row + 0.5;
+    const ValueRange inRow = ValuesBetween(g, row, row + 1);
+    bool entered = false;
+    for (size_t i = 0; i < values.size(); ++i) {
+        const int32_t v = values[i];
+        const bool in = inRow.Holds(v) && std::fabs(g.PixelX(first + i) - cx) + std::fabs(g.PixelY(v) - cy) < 0.5;
+        if (in) entered = true;
+        else if (entered) return true;
+    }
+    return false;
+}
+
+// Where one trace's vertices go: its strip, handed on in pieces as it grows
+// when the caller takes them that way.
+class StripWriter {
+public:
+    using PieceSink = std::function<void(int, std::vector<double>&)>;
+    StripWriter(std::vector<double>& strip, int channel, const PieceSink& piece)
+        : strip_(strip), channel_(channel), piece_(piece) {}
+
+    void Add(double x, double y) {
+        strip_.push_back(x);
+        strip_.push_back(y);
+        if (piece_ && strip_.size() >= 2 * StripPieceVertices) {
+            piece_(channel_, strip_);
+            // The next piece of the strip starts where this one ended.
+            strip_.erase(strip_.begin(), strip_.end() - 2);
+        }
+    }
+    // The trace is complete: what is left goes on too, so that each trace
+    // is drawn whole before the next one starts.
+    void Finish() {
+        if (piece_ && strip_.size() >= 4) piece_(channel_, strip_);
+        if (piece_) strip_.clear();
+    }
+
+private:
+    std::vector<double>& strip_;
+    int channel_;
+    const PieceSink& piece_;
+};
+
+// Frames an end row keeps when no witness proves its pixel lit, beyond which
+// the stretch takes the exact-arithmetic answer instead (LeavesDiamond):
+// keeps what a column costs bounded whatever the sound.
+constexpr size_t MaxEndRowFrames = 64;
+
+// Reduces a column stretch (values[i] is frame first + i; low and high its
+// extremes, first found at lowAt and highAt) to the vertices its pixels
+// depend on, written in frame order.
+//
+// The stretch's first, smallest, largest and last frames are kept, so its
+// strip crosses every row between its end rows. Each end row is handled on
+// its own: a witness proves its pixel lit, and the reduced strip leaves the
+// diamond the same way (a spur from the witness's inside frame to its
+// outside frame and back, or the two frames' own segment when they follow
+// each other). Without a witness the end row's frames keep their segments,
+// with the frames before and after them, as long as they are few; beyond
+// MaxEndRowFrames the pixel is lit (by a spur inside it) when the strip
+// leaves the diamond by exact arithmetic, and the rasterizer's rounding is
+// not followed there. An extreme within a sliver of a row's edge may be on
+// either side of it in single precision: then the end row is the one inside
+// that edge, and the frames near the edge keep their segments.
+template <class Values>
+void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first, int32_t low, size_t lowAt,
+                   int32_t high, size_t highAt, StripWriter& out) {
+    const size_t n = values.size();
+    const double s = RowSliver;
+    const double column = std::floor(g.PixelX(first + n / 2));
+
+    // Frames kept whatever else is, and the spurs that prove an end row lit.
+    struct Spur {
+        size_t at;
+        double x[2], y[2];
+        int points;
+    };
+    size_t fixed[4] = {0, lowAt, highAt, n - 1};
+    Spur spurs[4];  // a witness or an exact-arithmetic spur per end row, and one beyond each unsure edge
+    size_t pairs[4];
+    int spurCount = 0, pairCount = 0;
+    // Frames whose values lie outside [innerLow, innerHigh] keep their segments.
+    int32_t innerLow = INT32_MIN, innerHigh = INT32_MAX;
+
+    struct EndRow {
+        double row;
+        bool unsure;  // the extreme lies within a sliver of the row's outer edge
+        double edge;
+    };
+    const double highY = g.PixelY(high), lowY = g.PixelY(low);
+    const double topEdge = std::round(highY), bottomEdge = std::round(lowY);
+    const bool topUnsure = std::fabs(highY - topEdge) < s, bottomUnsure = std::fabs(lowY - bottomEdge) < s;
+    const EndRow top{topUnsure ? topEdge - 1 : std::floor(highY), topUnsure, topEdge};
+    const EndRow bottom{bottomUnsure ? bottomEdge : std::floor(lowY), bottomUnsure, bottomEdge};
+    const bool oneRow = top.row == bottom.row;
+    bool proven[2] = {false, false};
+
+    for (int end = 0; end < (oneRow ? 1 : 2); ++end) {
+        size_t in, outAt;
+        proven[end] = FindWitness(g, values, first, column, end == 0 ? top.row : bottom.row, in, outAt);
+        if (proven[end]) {
+            if (outAt == in + 1) {
+                pairs[pairCount++] = in;
+                pairs[pairCount++] = outAt;
+            } else {
+                // Straight up or down from the inside frame to the row's edge
+                // by a sliver: outside the diamond, inside the pixel.
+                const double row = end == 0 ? top.row : bottom.row, cy = row + 0.5;
+                const double toward = g.PixelY(values[in]) > cy ? 1.0 : -1.0;
+                spurs[spurCount++] = {in, {double(first + in), 0}, {g.YAt(cy + toward * (0.5 - s)), 0}, 1};
+            }
+        }
+        // The frames of this end row (or only those near its unsure edge)
+        // keep their segments.
+        if (end == 0 || oneRow) {
+            if (top.unsure) innerHigh = g.LargestValueBelow(top.edge - s);
+            else if (!proven[end]) innerHigh = g.LargestValueBelow(std::floor(highY - s) - s);
+        }
+        if (end == 1 || oneRow) {
+            if (bottom.unsure) innerLow = g.SmallestValueAbove(bottom.edge + s);
+            else if (!proven[end]) innerLow = g.SmallestValueAbove(std::floor(lowY + s) + 1 + s);
+        }
+    }
+
+    // A frame inside a run of equal values lies on the straight line
+    // through its neighbours and adds nothing.
+    auto adds = [&](size_t i) {
+        return !(i > 0 && i + 1 < n && values[i - 1] == values[i] && values[i] == values[i + 1]);
+    };
+    if (innerLow != INT32_MIN || innerHigh != INT32_MAX) {
+        size_t count = 0;
+        values.ForEachOutside(innerLow, innerHigh, [&](size_t i) {
+            if (count <= MaxEndRowFrames && adds(i)) ++count;
+        });
+        if (count > MaxEndRowFrames) {
+            // Too many to keep: a side whose row (the end row without a
+            // witness, or the row beyond an unsure edge) the strip leaves the
+            // diamond of by exact arithmetic is lit by a spur instead. Where
+            // it does not, the frames stay: a row the strip never lights is
+            // rare and its frames cannot be left out without joins that
+            // would light it.
+            const double none = -1e300;
+            const double topRow = top.unsure ? top.edge : proven[0] ? none : top.row;
+            const double bottomRow = bottom.unsure ? bottom.edge - 1 : proven[oneRow ? 0 : 1] ? none : bottom.row;
+            bool lit[2] = {false, false};
+            for (int side = 0; side < 2; ++side) {
+                const double row = side == 0 ? topRow : bottomRow;
+                if (row == none) continue;
+                if (side == 1 && row == topRow) {
+                    lit[1] = lit[0];
+                    continue;
+                }
+                lit[side] = LeavesDiamond(g, values, first, column, row);
+                if (!lit[side]) continue;
+                // A spur inside the pixel from a point inside its diamond to
+                // one outside it, both clear of the centre, at a frame a
+                // quarter of a pixel from the column's middle.
+                lit[side] = false;
+                for (size_t at : {n / 4, 3 * n / 4}) {
+                    const double dx = std::fabs(g.PixelX(first + at) - (column + 0.5));
+                    if (dx < 0.05 || dx > 0.4) continue;
+                    const double cy = row + 0.5;
+                    spurs[spurCount++] = {at, {double(first + at), double(first + at)},
+                                          {g.YAt(cy - 0.05), g.YAt(cy + 0.5 - 2 * s)}, 2};
+                    lit[side] = true;
+                    break;
+                }
+            }
+            if (lit[0]) innerHigh = INT32_MAX;
+            if (lit[1]) innerLow = INT32_MIN;
+        }
+    }
+
+    std::sort(fixed, fixed + 4);
+    std::sort(pairs, pairs + pairCount);
+    for (int i = 1; i < spurCount; ++i)
+        for (int k = i; k > 0 && spurs[k].at < spurs[k - 1].at; --k) std::swap(spurs[k], spurs[k - 1]);
+    size_t last = SIZE_MAX;  // the frame kept last
+    int nextFixed = 0, nextPair = 0, nextSpur = 0;
+    // Frame i, joined to the frame kept before it. Frames that follow each
+    // other keep their own segment. Across frames left out, the join goes
+    // straight up or down from the earlier frame to the later one's height,
+    // then level to it: a slanting line's ends are moved along it to the
+    // pixel edges, which could take it into the next column, while a
+    // vertical and a level line stay in the column and in the rows between
+    // their ends, all of which the stretch lights anyway.
+    auto keep = [&](size_t i) {
+        if (last != SIZE_MAX && i <= last) return;
+        const int32_t v = values[i];
+        if (last != SIZE_MAX && i > last + 1 && v != values[last]) out.Add(double(first + last), g.Y(v));
+        out.Add(double(first + i), g.Y(v));
+        last = i;
+        for (; nextSpur < spurCount && spurs[nextSpur].at == i; ++nextSpur) {
+            const Spur& sp = spurs[nextSpur];
+            for (int k = 0; k < sp.points; ++k) out.Add(sp.x[k], sp.y[k]);
+            out.Add(double(first + i), g.Y(v));
+        }
+    };
+    // Everything fixed before frame i, in order, then i.
+    auto keepUpTo = [&](size_t i) {
+        for (;;) {
+            size_t next = SIZE_MAX;
+            if (nextFixed < 4) next = fixed[nextFixed];
+            if (nextPair < pairCount) next = std::min(next, pairs[nextPair]);
+            if (nextSpur < spurCount) next = std::min(next, spurs[nextSpur].at);
+            if (next == SIZE_MAX || next > i) break;
+            if (nextFixed < 4 && fixed[nextFixed] == next) ++nextFixed;
+            if (nextPair < pairCount && pairs[nextPair] == next) ++nextPair;
+            keep(next);
+            // A spur at a frame kept before has nothing left to join.
+            while (nextSpur < spurCount && spurs[nextSpur].at <= next) ++nextSpur;
+        }
+        if (i != SIZE_MAX) keep(i);
+    };
+    if (innerLow != INT32_MIN || innerHigh != INT32_MAX) {
+        values.ForEachOutside(innerLow, innerHigh, [&](size_t i) {
+            if (!adds(i)) return;
+            if (i > 0) keepUpTo(i - 1);
+            keepUpTo(i);
+            if (i + 1 < n) keepUpTo(i + 1);
+        });
+    }
+    keepUpTo(SIZE_MAX);
+}
