@@ -50,7 +50,7 @@ set_source_date_epoch() {
   export SOURCE_DATE_EPOCH SOURCE_DATE_EPOCH_FROM
   case "$SOURCE_DATE_EPOCH_FROM" in
     "the time of commit"*) ;;
-    *) log "build date $(source_date_text) ($SOURCE_DATE_EPOCH_FROM; SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH)" ;;
+    *) log "build date $(source_date_text) ($SOURCE_DATE_EPOCH_FROM; SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH)" >&2 ;;
   esac
 }
 
