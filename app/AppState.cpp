@@ -1,6 +1,5 @@
 #include "app/AppState.h"
 
-#include "audio/Player.h"
 #include "audio/RecordingFlags.h"
 
 HINSTANCE AppInstance = nullptr;
@@ -20,9 +19,6 @@ HCURSOR HandCursor, ArrowCursor;
 // device reported open: in between the capture callback may already link
 // fragments onto the chain.
 bool RecordingInProgress() { return RecordingActive || (StopRecordButton && IsWindowEnabled(StopRecordButton)); }
-// The device, not StopPlayButton: between the open and the first write the
-// button is still disabled while the device already holds the chain's data.
-bool PlaybackInProgress() { return PlaybackRunning(); }
 
 void RequestRepaint() {
     // InvalidateRect only marks the region; it sends nothing, so it is safe

@@ -18,10 +18,9 @@ extern HCURSOR HandCursor, ArrowCursor;
 
 constexpr unsigned LogLineCap = 25;
 
-// True while a recording (its thread started, or StopRecordButton enabled)
-// or a playback (its output device opened and not yet reset) runs.
+// True while a recording runs: its thread started, or StopRecordButton
+// enabled. Whether a playback runs, audio/Player.h says.
 bool RecordingInProgress();
-bool PlaybackInProgress();
 
 // Repaint the whole main window without erasing; safe from any thread.
 void RequestRepaint();

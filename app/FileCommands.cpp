@@ -8,6 +8,7 @@
 
 #include "app/AppState.h"
 #include "app/InterfaceFlags.h"
+#include "audio/Player.h"
 #include "audio/RecordingFlags.h"
 #include "sound/Narration.h"
 #include "sound/SoundChain.h"

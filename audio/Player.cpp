@@ -153,7 +153,7 @@ void PlayCommand() {
     RequestRepaint();
 }
 
-bool PlaybackRunning() { return Playing; }
+bool PlaybackInProgress() { return Playing; }
 
 void OnPlaybackBufferDone() {
     if (!Playing) {

@@ -9,5 +9,7 @@ void OnPlaybackBufferDone();  // MM_WOM_DONE
 
 // True from the moment Play has opened the output device until Stop or the
 // end of the sound has reset it, including a playback whose second buffer
-// was refused and one that has drained.
-bool PlaybackRunning();
+// was refused and one that has drained. The device, not StopPlayButton:
+// between the open and the first write the button is still disabled while
+// the device already holds the chain's data.
+bool PlaybackInProgress();

@@ -7,6 +7,7 @@
 
 #include "app/AppState.h"
 #include "app/ControlIds.h"
+#include "audio/Player.h"
 #include "edit/Clipping.h"
 #include "edit/Cutting.h"
 #include "edit/VolumeDialog.h"

@@ -11,6 +11,7 @@
 #include "app/AppState.h"
 #include "app/EventLog.h"
 #include "app/InterfaceFlags.h"
+#include "audio/Player.h"
 #include "audio/RecordingFlags.h"
 #include "sound/SoundChain.h"
 #include "view/GraphDrawing.h"

@@ -27,36 +27,77 @@ stop_started() {
   STARTED_PIDS=()
 }
 
-# build_config native|native32|win64|win32: configure (once) and build one
-# build tree. native32 is the unit tests alone as static 32-bit x86 code, run
-# under qemu-i386-static (see run_native32).
+# set_source_date_epoch: exports SOURCE_DATE_EPOCH, the time every build
+# takes for "now": GCC gives it as __DATE__ (the About box's build date) and
+# the release zip stamps its files with it, so a rebuild of the same commit on
+# another machine, on another day, gives the same bytes. A value given by the
+# caller stands; in a git checkout it is the commit's time; elsewhere (sources
+# from an archive) the newest source file's time, which `git archive` sets to
+# the commit's, said as such. Once per script.
+set_source_date_epoch() {
+  [ -n "${SOURCE_DATE_EPOCH_FROM:-}" ] && return 0
+  if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
+    SOURCE_DATE_EPOCH_FROM="given in SOURCE_DATE_EPOCH"
+  elif [ -e "$REPO/.git" ] && SOURCE_DATE_EPOCH="$(git -C "$REPO" log -1 --format=%ct 2>/dev/null)" &&
+    [ -n "$SOURCE_DATE_EPOCH" ]; then
+    SOURCE_DATE_EPOCH_FROM="the time of commit $(git -C "$REPO" log -1 --format=%h)"
+  else
+    SOURCE_DATE_EPOCH="$(find "$REPO" -path "$BUILD" -prune -o -type f -printf '%T@\n' | sort -n | tail -n 1)"
+    SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH%.*}"
+    SOURCE_DATE_EPOCH_FROM="no git checkout: the time of the newest source file"
+  fi
+  [[ "$SOURCE_DATE_EPOCH" =~ ^[0-9]+$ ]] || die "SOURCE_DATE_EPOCH must be seconds since 1970, not '$SOURCE_DATE_EPOCH'"
+  export SOURCE_DATE_EPOCH SOURCE_DATE_EPOCH_FROM
+  case "$SOURCE_DATE_EPOCH_FROM" in
+    "the time of commit"*) ;;
+    *) log "build date $(source_date_text) ($SOURCE_DATE_EPOCH_FROM; SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH)" >&2 ;;
+  esac
+}
+
+# source_date_text: SOURCE_DATE_EPOCH as a UTC date and time.
+source_date_text() {
+  date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S UTC'
+}
+
+# build_config native|native32|win64|win32 [DIR SOURCE TARGET]: configure
+# (once) and build one build tree, by default build/KIND from this checkout
+# and every target; DIR, SOURCE and TARGET build one target of the sources in
+# SOURCE in the tree DIR instead. native32 is the unit tests alone as static
+# 32-bit x86 code, run under qemu-i386-static (see run_native32).
 # Several scripts may run at once (a developer's system-test beside a full
 # test run): one build at a time per tree.
 # The win64 tree, which the system tests and benchmarks run, has the
 # measurements compiled in; the win32 tree builds the released program,
 # which reads no environment.
 build_config() {
-  local kind="$1" dir="$BUILD/$1" args=() measure=""
+  local kind="$1" dir="${2:-$BUILD/$1}" src="${3:-$REPO}" target=() args=() measure="" logfile lockfile
+  [ -n "${4:-}" ] && target=(--target "$4")
+  if [ -n "${2:-}" ]; then
+    logfile="$dir.cmake.log" lockfile="$dir.lock"
+  else
+    logfile="$BUILD/cmake-$kind.log" lockfile="$BUILD/.lock-$kind"
+  fi
   case "$kind" in
     native) ;;
-    native32) args=(-DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/linux-i386.cmake") ;;
-    win64) args=(-DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-x86_64.cmake"); measure=ON ;;
-    win32) args=(-DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-i686.cmake"); measure=OFF ;;
+    native32) args=(-DCMAKE_TOOLCHAIN_FILE="$src/cmake/linux-i386.cmake") ;;
+    win64) args=(-DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-x86_64.cmake"); measure=ON ;;
+    win32) args=(-DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake"); measure=OFF ;;
     *) die "unknown build kind $kind" ;;
   esac
   if [ -n "$measure" ]; then args+=(-DDUDORORI_MEASUREMENTS="$measure"); fi
-  mkdir -p "$BUILD"
+  set_source_date_epoch
+  mkdir -p "$BUILD" "$(dirname "$dir")"
   (
     flock 9
     # A tree configured before the option existed, or with the other value,
     # is configured again.
     if [ ! -f "$dir/CMakeCache.txt" ] ||
       { [ -n "$measure" ] && ! grep -q "^DUDORORI_MEASUREMENTS:BOOL=$measure\$" "$dir/CMakeCache.txt"; }; then
-      cmake -S "$REPO" -B "$dir" -DCMAKE_BUILD_TYPE=Release "${args[@]}" >"$BUILD/cmake-$kind.log" 2>&1 \
-        || { cat "$BUILD/cmake-$kind.log" >&2; exit 1; }
+      cmake -S "$src" -B "$dir" -DCMAKE_BUILD_TYPE=Release "${args[@]}" >"$logfile" 2>&1 \
+        || { cat "$logfile" >&2; exit 1; }
     fi
-    cmake --build "$dir" -j"$JOBS"
-  ) 9>"$BUILD/.lock-$kind"
+    cmake --build "$dir" -j"$JOBS" "${target[@]}"
+  ) 9>"$lockfile"
 }
 
 # run_native32 ARGS...: runs the 32-bit unit tests. This kernel cannot run
