@@ -98,19 +98,29 @@ bool FindWitness(const TraceGeometry& g, const Values& values, uint64_t first, d
 
 // Whether the strip through every frame of the stretch leaves the pixel's
 // diamond after entering it, by exact arithmetic: the diamond-exit rule
-// without the rasterizer's rounding. Only for stretches where no witness
-// is found and too many frames would have to be kept to leave the question
-// to the rasterizer.
+// without the rasterizer's rounding, answered only where a frame lies inside
+// the diamond, and a later one outside it, by more than that rounding could
+// move them (ExactMargin). Only for stretches where no witness is found and
+// too many frames would have to be kept to leave the question to the
+// rasterizer; false where the answer is not certain.
+constexpr double ExactMargin = 1.0 / 1024;
 template <class Values>
 bool LeavesDiamond(const TraceGeometry& g, const Values& values, uint64_t first, double column, double row) {
     const double cx = column + 0.5, cy = row + 0.5;
-    const ValueRange inRow = ValuesBetween(g, row, row + 1);
+    const ValueRange nearRow = ValuesBetween(g, row - ExactMargin, row + 1 + ExactMargin);
     bool entered = false;
     for (size_t i = 0; i < values.size(); ++i) {
         const int32_t v = values[i];
-        const bool in = inRow.Holds(v) && std::fabs(g.PixelX(first + i) - cx) + std::fabs(g.PixelY(v) - cy) < 0.5;
-        if (in) entered = true;
-        else if (entered) return true;
+        if (!nearRow.Holds(v)) {
+            if (entered) return true;
+            continue;
+        }
+        const double dy = std::fabs(g.PixelY(v) - cy), d = std::fabs(g.PixelX(first + i) - cx) + dy;
+        // Inside, clear of the centre height, which the snap can move a
+        // vertex across, and of the diamond's tips: there the rasterizer's
+        // rounding decides, as the pixel table showed.
+        if (d < 0.5 - ExactMargin && dy > RowSliver && dy < 0.4) entered = true;
+        else if (entered && d > 0.5 + ExactMargin) return true;
     }
     return false;
 }
@@ -238,11 +248,11 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
         });
         if (count > MaxEndRowFrames) {
             // Too many to keep: a side whose row (the end row without a
-            // witness, or the row beyond an unsure edge) the strip leaves the
-            // diamond of by exact arithmetic is lit by a spur instead. Where
-            // it does not, the frames stay: a row the strip never lights is
-            // rare and its frames cannot be left out without joins that
-            // would light it.
+            // witness, or the row beyond an unsure edge) the strip certainly
+            // leaves the diamond of by exact arithmetic is lit by a spur
+            // instead. Elsewhere the frames stay: a row the strip never
+            // lights cannot lose its frames without joins that would light
+            // it, and a near thing is left to the rasterizer.
             const double none = -1e300;
             const double topRow = top.unsure ? top.edge : proven[0] ? none : top.row;
             const double bottomRow = bottom.unsure ? bottom.edge - 1 : proven[oneRow ? 0 : 1] ? none : bottom.row;

@@ -8,6 +8,16 @@
 // decides its column's extremes, but a column hands on only the frames its
 // pixels depend on. view/RasterModel.h states the rasterizer model this
 // relies on; view/ColumnReduction.h reduces one column.
+//
+// Words used for ranges of frames, throughout:
+// - zone: the frames of one pixel column well inside it, or those within a
+//   sliver of a column edge (view/ColumnZones.h);
+// - stretch: the frames of one inside zone gathered for reduction, at most
+//   a bounded number at a time (view/StretchValues.h, ColumnReduction.h);
+// - block: the part of a stretch lying in one fragment, read in place;
+// - edge group: frames in an edge zone that single precision puts at the
+//   same x, written as at most four vertices;
+// - piece: a part of a trace's strip handed to the drawing.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // One channel's samples of a column stretch of the detailed graph, two ways:
 // copied out of the fragments (the general case), or read in place from
-// the runs of whole frames that the fragments hold, with each run's
+// the blocks of whole frames that the fragments hold, with each block's
 // extremes gathered in packed min and max as it is added. Both give a
 // sample by its index in the stretch and where the stretch's extremes first
 // occur. Platform-free.
@@ -54,7 +54,7 @@ private:
     std::vector<int32_t> values_;
 };
 
-// Samples read in place from runs of whole frames that stay valid while the
+// Samples read in place from blocks of whole frames that stay valid while the
 // stretch is in use (fragments of a chain whose size is a whole number of
 // frames).
 template <int Bits, int Channels>
@@ -63,17 +63,17 @@ public:
     static constexpr unsigned SampleBytes = Bits / 8, FrameBytes = SampleBytes * Channels;
 
     // The extremes of the other channel, gathered by the same packed scan:
-    // the pass over channel 0 keeps them run by run, and the pass over
-    // channel 1, which adds the very same runs in the same order, takes them
+    // the pass over channel 0 keeps them block by block, and the pass over
+    // channel 1, which adds the very same blocks in the same order, takes them
     // instead of reading the frames again.
     struct OtherChannel {
-        std::vector<int32_t> extremes;  // min, max of each run, in order
+        std::vector<int32_t> extremes;  // min, max of each block, in order
         size_t taken = 0;
     };
 
     InPlaceStretch(int channel, OtherChannel* other) : channel_(channel), other_(Channels == 2 ? other : nullptr) {}
     void Clear() {
-        runs_.clear();
+        blocks_.clear();
         size_ = 0;
         cursor_ = 0;
     }
@@ -88,38 +88,38 @@ public:
             min = x.min[channel_], max = x.max[channel_];
             if (other_ && channel_ == 0) other_->extremes.insert(other_->extremes.end(), {x.min[1], x.max[1]});
         }
-        runs_.push_back({frames + channel_ * SampleBytes, size_, count, min, max});
+        blocks_.push_back({frames + channel_ * SampleBytes, size_, count, min, max});
         size_ += count;
     }
     size_t size() const { return size_; }
     int32_t operator[](size_t i) const {
-        // Reads go mostly forward: the run of the last read is tried first.
-        const Run* r = &runs_[cursor_];
+        // Reads go mostly forward: the block of the last read is tried first.
+        const Block* r = &blocks_[cursor_];
         if (i < r->start || i - r->start >= r->count) {
-            cursor_ = size_t(std::upper_bound(runs_.begin(), runs_.end(), i,
-                                              [](size_t at, const Run& run) { return at < run.start; }) -
-                             runs_.begin()) -
+            cursor_ = size_t(std::upper_bound(blocks_.begin(), blocks_.end(), i,
+                                              [](size_t at, const Block& block) { return at < block.start; }) -
+                             blocks_.begin()) -
                       1;
-            r = &runs_[cursor_];
+            r = &blocks_[cursor_];
         }
         return DecodeSample<Bits>(r->sample + (i - r->start) * FrameBytes);
     }
     void Extremes(int32_t& low, size_t& lowAt, int32_t& high, size_t& highAt) const {
         low = INT32_MAX;
         high = INT32_MIN;
-        for (const Run& r : runs_) {
+        for (const Block& r : blocks_) {
             low = std::min(low, r.min);
             high = std::max(high, r.max);
         }
-        lowAt = FirstInRuns(low, true);
-        highAt = FirstInRuns(high, false);
+        lowAt = FirstInBlocks(low, true);
+        highAt = FirstInBlocks(high, false);
     }
 
     // Calls visit(i) for every sample below low or above high, in order;
-    // runs whose extremes lie inside are not read.
+    // blocks whose extremes lie inside are not read.
     template <class Visit>
     void ForEachOutside(int32_t low, int32_t high, Visit&& visit) const {
-        for (const Run& r : runs_) {
+        for (const Block& r : blocks_) {
             if (r.min >= low && r.max <= high) continue;
             const uint8_t* p = r.sample;
             for (size_t i = 0; i < r.count; ++i, p += FrameBytes) {
@@ -130,14 +130,14 @@ public:
     }
 
 private:
-    struct Run {
-        const uint8_t* sample;  // the channel's sample of the run's first frame
-        size_t start, count;    // the run's first frame in the stretch, its frames
+    struct Block {
+        const uint8_t* sample;  // the channel's sample of the block's first frame
+        size_t start, count;    // the block's first frame in the stretch, its frames
         int32_t min, max;
     };
-    // Only the first run that reaches the value is read sample by sample.
-    size_t FirstInRuns(int32_t value, bool low) const {
-        for (const Run& r : runs_) {
+    // Only the first block that reaches the value is read sample by sample.
+    size_t FirstInBlocks(int32_t value, bool low) const {
+        for (const Block& r : blocks_) {
             if ((low ? r.min : r.max) != value) continue;
             const uint8_t* p = r.sample;
             for (size_t i = 0; i < r.count; ++i, p += FrameBytes)
@@ -148,7 +148,7 @@ private:
 
     int channel_;
     OtherChannel* other_;
-    std::vector<Run> runs_;
+    std::vector<Block> blocks_;
     size_t size_ = 0;
     mutable size_t cursor_ = 0;
 };
