@@ -12,6 +12,7 @@
 #include "sound/SoundChain.h"
 #include "view/DepthScale.h"
 #include "view/DetailedGraph.h"
+#include "view/DetailedLayout.h"
 #include "view/FrameWalk.h"
 #include "view/PlotCoordinates.h"
 #include "view/SoundGraph.h"
@@ -159,14 +160,8 @@ void DrawVertices(GLenum mode, const std::vector<double>& xy) {
 // The detailed graph from the vertices its picture depends on (see
 // DetailedGraph.h): the same pixels as a strip through every frame.
 void DrawReduced(int showClipping) {
-    const PlotExtents view = ProjectedExtents(PlotBounds);
-    const int width = PlotRect.width > 0 ? PlotRect.width : 1;
-    const int height = PlotRect.height > 0 ? PlotRect.height : 1;
-    const DetailedGraphLayout layout{Sound.Head,          Sound.FragmentSize,
-                                     Sound.Channels,      Sound.BitsPerSample,
-                                     PlotBounds.xMax,     view.xMin,
-                                     (view.xMax - view.xMin) / width, width,
-                                     view.yMin,           (view.yMax - view.yMin) / height};
+    const DetailedGraphLayout layout = DetailedLayoutFor(PlotRect, PlotBounds, Sound.Head, Sound.FragmentSize,
+                                                         Sound.Channels, Sound.BitsPerSample);
     const Color* colors[2] = {&DetailedMain, &DetailedRight};
     int drawing = -1;  // the trace whose colour is set
     glEnableClientState(GL_VERTEX_ARRAY);
