@@ -82,8 +82,7 @@ void Encode(uint8_t* p, uint16_t bits, int32_t v) {
 
 // The sound of a case as one flat byte stream, values as fractions of full
 // scale. Channels differ (the right one is the left one reversed in sign
-// and halved), so a mix-up shows; where both traces should reach the middle
-// row or clip on both sides, the right one is the left one reversed.
+// and halved, unless a signal says otherwise), so a mix-up shows.
 //
 // The quiet signals are a few tens of 16-bit steps, well inside one row of
 // a 235-pixel plot (about 280 steps mono, 560 stereo): around zero, a mono
@@ -96,37 +95,46 @@ std::vector<uint8_t> MakeSound(const Case& c, uint64_t frames) {
     std::uniform_real_distribution<double> uniform(-1.0, 1.0);
     const double full = FullScale(c.bits), step16 = 1.0 / 32768;
     const double period = double(frames) / 3.3;  // a few periods over the plot
-    // Speech: bursts of 0.1 to 0.7 s between pauses of room noise, every
-    // other burst at full level, where both stereo traces reach the middle
-    // row and the order they are drawn in shows.
+    // Speech: bursts of 0.1 to 0.7 s between pauses, every other burst at
+    // full level. In the pauses a mono recording hears the room; in stereo
+    // the left microphone is gated to silence and the right one hears the
+    // room inside one row. So the right trace keeps far more vertices than
+    // the left, and at full level both reach the middle row, where the
+    // order the traces are drawn in shows.
     uint64_t segmentEnd = 0;
     double level = 0;
     for (uint64_t i = 0; i < frames; ++i) {
-        double v = 0;
+        double v = 0, right = NAN;  // right: unless set, from v
         switch (c.signal) {
         case Signal::Silence: v = 0; break;
         case Signal::Sine: v = 0.8 * std::sin(2 * M_PI * double(i) / period) + 0.02 * uniform(rng); break;
         case Signal::NoiseWithGaps: v = (i / 5000) % 3 == 1 ? 0.0 : 0.6 * uniform(rng); break;
         case Signal::Spikes: v = i % 7919 == 0 ? 0.9 : i % 6151 == 0 ? -0.95 : 0.001 * uniform(rng); break;
-        case Signal::Square: v = (i / 40) % 2 ? 1.0 : -1.0; break;
+        case Signal::Square: v = right = (i / 40) % 2 ? 1.0 : -1.0; break;  // both channels clip
         case Signal::QuietNoise: v = 20 * step16 * uniform(rng); break;
         case Signal::QuietRaised: v = (100 + 20 * uniform(rng)) * step16; break;
         case Signal::Dither: v = double(int(rng() % 3) - 1) / full; break;
         case Signal::SparseClips:
             v = i % 99991 == 5000 ? 1.0 : i % 77773 == 3000 ? -1.0 : 30 * step16 * uniform(rng);
+            right = -v;  // both signs on both channels
             break;
         case Signal::Speech:
             if (i >= segmentEnd) {
                 segmentEnd = i + 4000 + rng() % 27000;
                 level = level > 0 ? 0 : rng() % 2 ? 1.0 : 0.3 + 0.3 * (uniform(rng) + 1);
             }
-            v = level > 0 ? level * uniform(rng) : 20 * step16 * uniform(rng);
+            if (level > 0) {
+                v = level * uniform(rng);
+                right = -v;
+            } else {
+                v = c.channels == 1 ? 20 * step16 * uniform(rng) : 0;
+                right = (-100 + 20 * uniform(rng)) * step16;
+            }
             break;
         }
-        const bool mirrored = c.signal == Signal::SparseClips || c.signal == Signal::Speech;
+        if (std::isnan(right)) right = -0.5 * v;
         for (unsigned ch = 0; ch < c.channels; ++ch) {
-            double w = ch == 0 ? v : mirrored ? -v : -0.5 * v;
-            if (c.signal == Signal::Square && ch == 1) w = v;  // both channels clip
+            const double w = ch == 0 ? v : right;
             int32_t s = int32_t(std::lround(w * full));
             if (w <= -1.0) s = -int32_t(full) - 1;  // the negative full scale
             Encode(&bytes[i * frameBytes + ch * sampleBytes], c.bits, s);
