@@ -12,6 +12,7 @@
 #include "sound/SoundChain.h"
 #include "view/DepthScale.h"
 #include "view/DetailedGraph.h"
+#include "view/DetailedLayout.h"
 #include "view/FrameWalk.h"
 #include "view/PlotCoordinates.h"
 #include "view/SoundGraph.h"
@@ -162,14 +163,8 @@ void DrawVertices(GLenum mode, const std::vector<double>& xy) {
 void DrawReduced(int showClipping) {
     // A plot squeezed to nothing shows nothing.
     if (PlotRect.width <= 0 || PlotRect.height <= 0) return;
-    const PlotExtents view = ProjectedExtents(PlotBounds);
-    const int width = PlotRect.width;
-    const int height = PlotRect.height;
-    const DetailedGraphLayout layout{Sound.Head,          Sound.FragmentSize,
-                                     Sound.Channels,      Sound.BitsPerSample,
-                                     PlotBounds.xMax,     view.xMin,
-                                     (view.xMax - view.xMin) / width, width,
-                                     view.yMin,           (view.yMax - view.yMin) / height};
+    const DetailedGraphLayout layout = DetailedLayoutFor(PlotRect, PlotBounds, Sound.Head, Sound.FragmentSize,
+                                                         Sound.Channels, Sound.BitsPerSample);
     const Color* colors[2] = {&DetailedMain, &DetailedRight};
     int drawing = -1;  // the trace whose colour is set
     glEnableClientState(GL_VERTEX_ARRAY);

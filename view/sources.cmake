@@ -5,6 +5,7 @@ list(APPEND PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/SoundGraph.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LiveMeters.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DetailedGraph.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DetailedLayout.cpp
 )
 list(APPEND WIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/GraphDrawing.cpp
