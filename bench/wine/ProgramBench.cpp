@@ -165,6 +165,15 @@ private:
 constexpr int PlotWidth = 770, PlotHeight = 235;
 constexpr int PlotMarginsX = 10, PlotMarginsY = 330;
 
+// A fresh file of the work folder for the frame times of the next program
+// started (DUDORORI_FRAME_TIMES).
+std::wstring NewFrameLog(const std::string& label, const wchar_t* suffix) {
+    const std::wstring log = st::TestFile(std::wstring(label.begin(), label.end()) + suffix);
+    st::RemoveFile(log);
+    SetEnvironmentVariableW(L"DUDORORI_FRAME_TIMES", log.c_str());
+    return log;
+}
+
 // Where the envelope is ready (`first`, the first frame after the load, is a
 // fast one), the window is sized for the table's plot and the fast and the
 // detailed drawing take turns, the fast frame drawn for the new size counted
@@ -208,48 +217,24 @@ void MeasureFrames(App& app, const std::wstring& frameLog, const Frame& first, R
     results.PutRuns("detailed_frame_ms", detailedMs);
 }
 
-// A sound of the graph table: opened and its frames drawn, nothing else.
-void MeasureGraphOnly(const std::string& label, const std::wstring& path) {
-    SCOPED_TRACE(label);
-    Results results(label);
-    const std::wstring frameLog = st::TestFile(std::wstring(label.begin(), label.end()) + L"-frames.txt");
-    st::RemoveFile(frameLog);
-    SetEnvironmentVariableW(L"DUDORORI_FRAME_TIMES", frameLog.c_str());
-    App app;
-    ASSERT_TRUE(app.Start());
-    ASSERT_TRUE(app.Settle());
-    const size_t seen = FrameCount(frameLog);
-    ASSERT_TRUE(app.PostCommand(IDM_OPEN));
-    st::Dialog dialog = app.WaitFileDialog();
-    ASSERT_TRUE(dialog);
-    ASSERT_TRUE(dialog.Accept(path, LongWait));
-    st::Dialog box = app.WaitMessageBox(LongWait);
-    ASSERT_TRUE(box);
-    ASSERT_EQ(st::Narrow(box.MessageText()), st::Narrow(L" Файл успешно открыт!"));
-    Frame first;
-    double firstAt = 0;
-    ASSERT_TRUE(NextShownFrame(frameLog, seen, &first, &firstAt));
-    ASSERT_TRUE(box.PressAndWaitGone(IDOK));
-    ASSERT_TRUE(app.Settle(LongWait));
-    MeasureFrames(app, frameLog, first, results);
-    ASSERT_FALSE(::testing::Test::HasFatalFailure());
+void CloseAndWait(App& app) {
     app.Close();
     DWORD code = 0;
     app.WaitExit(LongWait, &code);
 }
 
-void MeasureSound(const std::string& label, const std::wstring& path) {
+// A sound of the graph table (graphOnly) is opened and its frames drawn,
+// nothing more.
+void MeasureSound(const std::string& label, const std::wstring& path, bool graphOnly) {
     SCOPED_TRACE(label);
     Results results(label);
-    const std::wstring frameLog = st::TestFile(std::wstring(label.begin(), label.end()) + L"-frames.txt");
-    st::RemoveFile(frameLog);
-    SetEnvironmentVariableW(L"DUDORORI_FRAME_TIMES", frameLog.c_str());
+    const std::wstring frameLog = NewFrameLog(label, L"-frames.txt");
     App app;
     ASSERT_TRUE(app.Start());
     ASSERT_TRUE(app.Settle());
     const Memory idle = MemoryOf(app.Process());
     Memory afterDialog = idle;
-    const std::wstring first = st::EnvOrEmpty(L"DUDORORI_BENCH_FIRST");
+    const std::wstring first = graphOnly ? L"" : st::EnvOrEmpty(L"DUDORORI_BENCH_FIRST");
     if (!first.empty()) {
         ASSERT_TRUE(app.OpenFile(first));
         ASSERT_TRUE(app.Settle());
@@ -286,6 +271,10 @@ void MeasureSound(const std::string& label, const std::wstring& path) {
 
     MeasureFrames(app, frameLog, frame, results);
     ASSERT_FALSE(::testing::Test::HasFatalFailure());
+    if (graphOnly) {
+        CloseAndWait(app);
+        return;
+    }
 
     // A minimise and restore at the same size.
     ShowWindow(app.Main(), SW_MINIMIZE);
@@ -341,18 +330,14 @@ void MeasureSound(const std::string& label, const std::wstring& path) {
     results.PutRuns("plain_write_beside_ms", plainMs);
     results.PutRuns("save_from_ok_ms", fromOkMs);
     results.PutRuns("save_ms", afterDialogMs);
-    app.Close();
-    DWORD code = 0;
-    app.WaitExit(LongWait, &code);
+    CloseAndWait(app);
 }
 
 // The detailed frame as the program draws it when started with
 // DUDORORI_EVERY_FRAME_STRIP=1: a line strip through every frame.
 void MeasureEveryFrameStrip(const std::string& label, const std::wstring& path) {
     SCOPED_TRACE(label + " through every frame");
-    const std::wstring frameLog = st::TestFile(std::wstring(label.begin(), label.end()) + L"-every-frame.txt");
-    st::RemoveFile(frameLog);
-    SetEnvironmentVariableW(L"DUDORORI_FRAME_TIMES", frameLog.c_str());
+    const std::wstring frameLog = NewFrameLog(label, L"-every-frame.txt");
     App app;
     {
         const st::ScopedEnv strip(L"DUDORORI_EVERY_FRAME_STRIP", L"1");
@@ -367,9 +352,7 @@ void MeasureEveryFrameStrip(const std::string& label, const std::wstring& path) 
     ASSERT_TRUE(NextShownFrame(frameLog, seen, &frame, &frameAt, "detailed"));
     Results(label).Put("every_frame_detailed_frame_ms", frame.TotalMs());
     ASSERT_TRUE(app.Settle(LongWait));
-    app.Close();
-    DWORD code = 0;
-    app.WaitExit(LongWait, &code);
+    CloseAndWait(app);
 }
 
 }  // namespace
@@ -378,11 +361,7 @@ TEST(WineBench, OpenGraphRestoreSave) {
     const auto sounds = Sounds();
     ASSERT_FALSE(sounds.empty()) << "DUDORORI_BENCH_SOUNDS names no sound";
     for (const auto& [label, path] : sounds) {
-        if (Listed(L"DUDORORI_BENCH_GRAPH_ONLY", label)) {
-            MeasureGraphOnly(label, path);
-            continue;
-        }
-        MeasureSound(label, path);
+        MeasureSound(label, path, Listed(L"DUDORORI_BENCH_GRAPH_ONLY", label));
         if (Listed(L"DUDORORI_BENCH_EVERY_FRAME_STRIP", label)) MeasureEveryFrameStrip(label, path);
     }
 }
