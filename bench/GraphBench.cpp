@@ -1,12 +1,15 @@
-// Cost of building the sound-graph envelope of a long sound, against one
-// plain pass that reads every byte of the same chain.
+// Cost of building the sound-graph envelope of a long sound and of the
+// detailed graph's scan, against one plain pass that reads every byte of the
+// same chain.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
 #include "sound/Narration.h"
 #include "sound/SoundChain.h"
+#include "view/DepthScale.h"
 #include "view/DetailedGraph.h"
 #include "view/SoundGraph.h"
 
@@ -17,23 +20,47 @@ constexpr uint32_t HourFragmentSize = 8820;
 constexpr uint32_t HourFragments = 72000;
 constexpr double HourBytes = double(HourFragmentSize) * HourFragments;  // 635,040,000
 
-// Built once and shared by both benchmarks, so they read the same bytes.
-SoundFragment* HourChain() {
-    static SoundFragment* head = [] {
-        SoundFragment* first = nullptr;
-        SoundFragment* last = nullptr;
-        uint32_t state = 12345;
-        for (uint32_t i = 0; i < HourFragments; ++i) {
-            SoundFragment* f = AllocateFragment(HourFragmentSize);
+// Quiet room noise: each sample 280 plus or minus up to 40. 280 is the
+// middle of a pixel row of a half-height stereo trace in the 235-pixel plot
+// (zero itself lies within 10 values of a row's edge), so each trace stays
+// inside one row: the sound the detailed graph reduces least.
+constexpr int QuietLevel = 280;
+constexpr int QuietSpread = 40;
+
+enum class HourSound {
+    FullScaleNoise,  // every byte random
+    QuietRoomNoise,
+};
+
+// Built on first use and shared by a benchmark and its baseline, so they
+// read the same bytes. Only one hour (635 MB) is held at a time: the
+// benchmarks of one sound run one after the other.
+SoundFragment* HourChain(HourSound sound) {
+    static SoundFragment* head = nullptr;
+    static HourSound held;
+    if (head && held == sound) return head;
+    FreeChain(head);
+    head = nullptr;
+    SoundFragment* last = nullptr;
+    uint32_t state = 12345;
+    for (uint32_t i = 0; i < HourFragments; ++i) {
+        SoundFragment* f = AllocateFragment(HourFragmentSize);
+        if (sound == HourSound::FullScaleNoise) {
             for (uint32_t b = 0; b < HourFragmentSize; ++b) {
                 state = state * 1664525u + 1013904223u;
                 f->Data[b] = uint8_t(state >> 24);
             }
-            (last ? last->Next : first) = f;
-            last = f;
+        } else {
+            for (uint32_t b = 0; b + 1 < HourFragmentSize; b += 2) {
+                state = state * 1664525u + 1013904223u;
+                const int16_t v = int16_t(QuietLevel - QuietSpread + int((state >> 16) % (2 * QuietSpread + 1)));
+                std::memcpy(f->Data + b, &v, 2);
+            }
         }
-        return first;
-    }();
+        (last ? last->Next : head) = f;
+        last = f;
+    }
+    held = sound;
     return head;
 }
 
@@ -48,7 +75,7 @@ void UseHourFormat() {
 }
 
 void BM_PrepareSoundGraph(benchmark::State& state) {
-    SoundFragment* head = HourChain();
+    SoundFragment* head = HourChain(HourSound::FullScaleNoise);
     UseHourFormat();
     InitSoundGraph();
     for (auto _ : state) {
@@ -63,8 +90,8 @@ BENCHMARK(BM_PrepareSoundGraph)->Unit(benchmark::kMillisecond);
 
 // The floor: walk the chain once and take the smallest and largest 16-bit
 // value of every fragment, with no columns and no channels.
-void BM_Baseline_PrepareSoundGraph(benchmark::State& state) {
-    SoundFragment* head = HourChain();
+void PlainPass(benchmark::State& state, HourSound sound) {
+    SoundFragment* head = HourChain(sound);
     for (auto _ : state) {
         int16_t lo = INT16_MAX, hi = INT16_MIN;
         for (const SoundFragment* f = head; f; f = f->Next) {
@@ -80,16 +107,33 @@ void BM_Baseline_PrepareSoundGraph(benchmark::State& state) {
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(HourBytes));
 }
+void BM_Baseline_PrepareSoundGraph(benchmark::State& state) { PlainPass(state, HourSound::FullScaleNoise); }
 BENCHMARK(BM_Baseline_PrepareSoundGraph)->Unit(benchmark::kMillisecond);
 
-// The detailed graph's scan of the same hour for the default 770 x 235 plot:
-// every frame read, the vertices its picture needs kept. Compared with the
-// same plain pass ("BM_Baseline_PrepareSoundGraph" reads the same bytes).
-void BM_BuildDetailedGraph(benchmark::State& state) {
-    SoundFragment* head = HourChain();
+// The default 770 x 235 plot of the hour, with the projection's margins of
+// a five-hundredth of each extent.
+DetailedGraphLayout HourLayout(const SoundFragment* head) {
     const double frames = HourBytes / 4, dx = frames / 500, dy = 65535.0 / 500;
-    const DetailedGraphLayout layout{head, HourFragmentSize, 2, 16, frames, -dx, (frames + 2 * dx) / 770, 770,
-                                     -32768 - dy, (65535 + 2 * dy) / 235};
+    return {head, HourFragmentSize, 2, 16, frames, -dx, (frames + 2 * dx) / 770, 770,
+            -32768 - dy, (65535 + 2 * dy) / 235};
+}
+
+// The detailed graph's scan of an hour: every frame read, the vertices its
+// picture needs kept. Compared with the same plain pass over the same bytes.
+void ScanHour(benchmark::State& state, HourSound sound) {
+    const DetailedGraphLayout layout = HourLayout(HourChain(sound));
+    if (sound == HourSound::QuietRoomNoise) {
+        // What makes the sound what it is: both traces inside one row.
+        const double offset = ScaleFor(16)->stereoOffset;
+        const auto row = [&](int value, double traceOffset) {
+            return std::floor((value / 2.0 + traceOffset - layout.viewBottom) / layout.valuesPerPixel);
+        };
+        for (const double traceOffset : {offset, -offset})
+            if (row(QuietLevel - QuietSpread, traceOffset) != row(QuietLevel + QuietSpread, traceOffset)) {
+                state.SkipWithError("the quiet noise crosses a pixel row");
+                return;
+            }
+    }
     DetailedGraphVertices v;
     size_t vertices = 0;
     for (auto _ : state) {
@@ -101,7 +145,18 @@ void BM_BuildDetailedGraph(benchmark::State& state) {
     state.counters["vertices"] = double(vertices);
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(HourBytes));
 }
+
+void BM_BuildDetailedGraph(benchmark::State& state) { ScanHour(state, HourSound::FullScaleNoise); }
 BENCHMARK(BM_BuildDetailedGraph)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Baseline_PrepareSoundGraph)->Name("BM_Baseline_BuildDetailedGraph")->Unit(benchmark::kMillisecond);
+void BM_Baseline_BuildDetailedGraph(benchmark::State& state) { PlainPass(state, HourSound::FullScaleNoise); }
+BENCHMARK(BM_Baseline_BuildDetailedGraph)->Unit(benchmark::kMillisecond);
+
+// The hour the scan reduces least.
+void BM_BuildDetailedGraph_QuietRoomNoise(benchmark::State& state) { ScanHour(state, HourSound::QuietRoomNoise); }
+BENCHMARK(BM_BuildDetailedGraph_QuietRoomNoise)->Unit(benchmark::kMillisecond);
+void BM_Baseline_BuildDetailedGraph_QuietRoomNoise(benchmark::State& state) {
+    PlainPass(state, HourSound::QuietRoomNoise);
+}
+BENCHMARK(BM_Baseline_BuildDetailedGraph_QuietRoomNoise)->Unit(benchmark::kMillisecond);
 
 }  // namespace

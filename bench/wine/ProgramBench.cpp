@@ -3,7 +3,7 @@
 // graph frame), the fast and the detailed whole-sound graph, a minimise and
 // restore, a resize of the window holding the detailed graph, File / Save as
 // beside a plain WriteFile of the same bytes, and the memory the loaded
-// sound takes.
+// sound takes. The sounds of the graph table get the graph frames alone.
 //
 // Set by scripts/bench:
 //   DUDORORI_BENCH_SOUNDS   "label=path;label=path" (Windows paths)
@@ -15,6 +15,10 @@
 //                           turns (the medians are reported; default 1)
 //   DUDORORI_BENCH_SAVES    how many saves, each after a plain write of the
 //                           sound's file (medians; default 1)
+//   DUDORORI_BENCH_GRAPH_ONLY  labels ("5min-quiet-mono 1h-quiet") whose
+//                           sound is only opened and drawn: the fast and the
+//                           detailed frames and the plot's size, nothing else
+//                           (optional)
 //   DUDORORI_BENCH_EVERY_FRAME_STRIP  labels ("5min 1h") whose detailed frame
 //                           is also drawn by a program started with
 //                           DUDORORI_EVERY_FRAME_STRIP=1: the strip through
@@ -153,18 +157,84 @@ private:
     std::string label_;
 };
 
-void MeasureSound(const std::string& label, const std::wstring& path) {
+// Every sound's frames are drawn in a plot of one size, the one the pixel
+// table and the native benchmark draw: the quiet sounds' levels are chosen
+// so that each trace stays inside one of its rows. The plot keeps 5 pixels
+// to the client area's top, left and right edges and leaves the bottom 325
+// to the controls.
+constexpr int PlotWidth = 770, PlotHeight = 235;
+constexpr int PlotMarginsX = 10, PlotMarginsY = 330;
+
+// A fresh file of the work folder for the frame times of the next program
+// started (DUDORORI_FRAME_TIMES).
+std::wstring NewFrameLog(const std::string& label, const wchar_t* suffix) {
+    const std::wstring log = st::TestFile(std::wstring(label.begin(), label.end()) + suffix);
+    st::RemoveFile(log);
+    SetEnvironmentVariableW(L"DUDORORI_FRAME_TIMES", log.c_str());
+    return log;
+}
+
+// Where the envelope is ready (`first`, the first frame after the load, is a
+// fast one), the window is sized for the table's plot and the fast and the
+// detailed drawing take turns, the fast frame drawn for the new size counted
+// first; otherwise only the first frame's time. And the plot's size.
+void MeasureFrames(App& app, const std::wstring& frameLog, const Frame& first, Results& results) {
+    if (first.content != "fast") {
+        results.Put(first.content + "_frame_ms", first.TotalMs());
+        return;
+    }
+    Frame firstFast = first;
+    const RECT window = app.WindowRect(), client = app.ClientRect();
+    const int growX = PlotWidth + PlotMarginsX - (client.right - client.left);
+    const int growY = PlotHeight + PlotMarginsY - (client.bottom - client.top);
+    if (growX || growY) {
+        const size_t seen = FrameCount(frameLog);
+        ASSERT_TRUE(SetWindowPos(app.Main(), nullptr, 0, 0, window.right - window.left + growX,
+                                 window.bottom - window.top + growY, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE));
+        double frameAt = 0;
+        ASSERT_TRUE(NextShownFrame(frameLog, seen, &firstFast, &frameAt, "fast"));
+        ASSERT_TRUE(app.Settle(LongWait));
+    }
+    const RECT plotClient = app.ClientRect();
+    results.Put("plot_width", double(plotClient.right - plotClient.left - PlotMarginsX));
+    results.Put("plot_height", double(plotClient.bottom - plotClient.top - PlotMarginsY));
+    std::vector<double> fastMs{firstFast.TotalMs()}, detailedMs;
+    const auto draw = [&](int command, const char* content, std::vector<double>& times) {
+        const size_t seen = FrameCount(frameLog);
+        ASSERT_TRUE(app.PostCommand(command));
+        Frame frame;
+        double frameAt = 0;
+        ASSERT_TRUE(NextShownFrame(frameLog, seen, &frame, &frameAt, content));
+        times.push_back(frame.TotalMs());
+        ASSERT_TRUE(app.Settle(LongWait));
+    };
+    for (int turn = EnvCount(L"DUDORORI_BENCH_FRAMES"); turn > 0 && !::testing::Test::HasFatalFailure(); --turn) {
+        if (detailedMs.size()) draw(IDM_GRAPH_FAST, "fast", fastMs);
+        draw(IDM_GRAPH_DETAILED, "detailed", detailedMs);
+    }
+    ASSERT_FALSE(::testing::Test::HasFatalFailure());
+    results.PutRuns("fast_frame_ms", fastMs);
+    results.PutRuns("detailed_frame_ms", detailedMs);
+}
+
+void CloseAndWait(App& app) {
+    app.Close();
+    DWORD code = 0;
+    app.WaitExit(LongWait, &code);
+}
+
+// A sound of the graph table (graphOnly) is opened and its frames drawn,
+// nothing more.
+void MeasureSound(const std::string& label, const std::wstring& path, bool graphOnly) {
     SCOPED_TRACE(label);
     Results results(label);
-    const std::wstring frameLog = st::TestFile(std::wstring(label.begin(), label.end()) + L"-frames.txt");
-    st::RemoveFile(frameLog);
-    SetEnvironmentVariableW(L"DUDORORI_FRAME_TIMES", frameLog.c_str());
+    const std::wstring frameLog = NewFrameLog(label, L"-frames.txt");
     App app;
     ASSERT_TRUE(app.Start());
     ASSERT_TRUE(app.Settle());
     const Memory idle = MemoryOf(app.Process());
     Memory afterDialog = idle;
-    const std::wstring first = st::EnvOrEmpty(L"DUDORORI_BENCH_FIRST");
+    const std::wstring first = graphOnly ? L"" : st::EnvOrEmpty(L"DUDORORI_BENCH_FIRST");
     if (!first.empty()) {
         ASSERT_TRUE(app.OpenFile(first));
         ASSERT_TRUE(app.Settle());
@@ -198,31 +268,15 @@ void MeasureSound(const std::string& label, const std::wstring& path) {
     results.Put("peak_over_idle_MB", loaded.peakMB - idle.nowMB);
     results.Put("held_over_idle_MB", loaded.nowMB - idle.nowMB);
     results.Put("peak_over_dialog_idle_MB", loaded.peakMB - afterDialog.nowMB);
-    const std::string firstShown = frame.content;
-    const double firstMs = frame.TotalMs();
 
-    // Where the envelope is ready (the first frame after the load is a fast
-    // one), the fast and the detailed drawing taking turns; then a minimise
-    // and restore at the same size.
-    if (firstShown == "fast") {
-        std::vector<double> fastMs{firstMs}, detailedMs;
-        const auto draw = [&](int command, const char* content, std::vector<double>& times) {
-            seen = FrameCount(frameLog);
-            ASSERT_TRUE(app.PostCommand(command));
-            ASSERT_TRUE(NextShownFrame(frameLog, seen, &frame, &frameAt, content));
-            times.push_back(frame.TotalMs());
-            ASSERT_TRUE(app.Settle(LongWait));
-        };
-        for (int turn = EnvCount(L"DUDORORI_BENCH_FRAMES"); turn > 0 && !::testing::Test::HasFatalFailure(); --turn) {
-            if (detailedMs.size()) draw(IDM_GRAPH_FAST, "fast", fastMs);
-            draw(IDM_GRAPH_DETAILED, "detailed", detailedMs);
-        }
-        ASSERT_FALSE(::testing::Test::HasFatalFailure());
-        results.PutRuns("fast_frame_ms", fastMs);
-        results.PutRuns("detailed_frame_ms", detailedMs);
-    } else {
-        results.Put(firstShown + "_frame_ms", firstMs);
+    MeasureFrames(app, frameLog, frame, results);
+    ASSERT_FALSE(::testing::Test::HasFatalFailure());
+    if (graphOnly) {
+        CloseAndWait(app);
+        return;
     }
+
+    // A minimise and restore at the same size.
     ShowWindow(app.Main(), SW_MINIMIZE);
     ASSERT_TRUE(st::WaitUntil([&] { return IsIconic(app.Main()) != FALSE; }, "the window to be minimised"));
     ASSERT_TRUE(app.Settle());
@@ -276,18 +330,14 @@ void MeasureSound(const std::string& label, const std::wstring& path) {
     results.PutRuns("plain_write_beside_ms", plainMs);
     results.PutRuns("save_from_ok_ms", fromOkMs);
     results.PutRuns("save_ms", afterDialogMs);
-    app.Close();
-    DWORD code = 0;
-    app.WaitExit(LongWait, &code);
+    CloseAndWait(app);
 }
 
 // The detailed frame as the program draws it when started with
 // DUDORORI_EVERY_FRAME_STRIP=1: a line strip through every frame.
 void MeasureEveryFrameStrip(const std::string& label, const std::wstring& path) {
     SCOPED_TRACE(label + " through every frame");
-    const std::wstring frameLog = st::TestFile(std::wstring(label.begin(), label.end()) + L"-every-frame.txt");
-    st::RemoveFile(frameLog);
-    SetEnvironmentVariableW(L"DUDORORI_FRAME_TIMES", frameLog.c_str());
+    const std::wstring frameLog = NewFrameLog(label, L"-every-frame.txt");
     App app;
     {
         const st::ScopedEnv strip(L"DUDORORI_EVERY_FRAME_STRIP", L"1");
@@ -302,9 +352,7 @@ void MeasureEveryFrameStrip(const std::string& label, const std::wstring& path) 
     ASSERT_TRUE(NextShownFrame(frameLog, seen, &frame, &frameAt, "detailed"));
     Results(label).Put("every_frame_detailed_frame_ms", frame.TotalMs());
     ASSERT_TRUE(app.Settle(LongWait));
-    app.Close();
-    DWORD code = 0;
-    app.WaitExit(LongWait, &code);
+    CloseAndWait(app);
 }
 
 }  // namespace
@@ -313,7 +361,7 @@ TEST(WineBench, OpenGraphRestoreSave) {
     const auto sounds = Sounds();
     ASSERT_FALSE(sounds.empty()) << "DUDORORI_BENCH_SOUNDS names no sound";
     for (const auto& [label, path] : sounds) {
-        MeasureSound(label, path);
+        MeasureSound(label, path, Listed(L"DUDORORI_BENCH_GRAPH_ONLY", label));
         if (Listed(L"DUDORORI_BENCH_EVERY_FRAME_STRIP", label)) MeasureEveryFrameStrip(label, path);
     }
 }
