@@ -39,13 +39,37 @@ public:
 
     void Mark(int channel, int32_t min, uint64_t minAt, int32_t max, uint64_t maxAt) {
         if (!enabled_) return;
-        uint64_t at;
         if (Clipped(max * unit_, depth_))
-            at = maxAt;
+            MarkAt(channel, maxAt);
         else if (Clipped(min * unit_, depth_))
-            at = minAt;
-        else
-            return;
+            MarkAt(channel, minAt);
+    }
+
+    // A stretch's marks: at its first and last clipped frames and the one
+    // nearest its middle. The marks of a column are vertical lines between
+    // the same heights, and whether one lights its end pixels depends only
+    // on how far it lies from the column's middle: those three hold the
+    // furthest and the nearest.
+    template <class Values>
+    void MarkStretch(int channel, const Values& values, uint64_t first, int32_t low, int32_t high) {
+        if (!enabled_ || (!Clipped(high * unit_, depth_) && !Clipped(low * unit_, depth_))) return;
+        const int32_t below = int32_t(std::ceil(depth_.clipBelow / unit_)), above = int32_t(std::floor(depth_.clipAbove / unit_));
+        const size_t middle = values.size() / 2;
+        size_t firstClipped = SIZE_MAX, lastClipped = 0, nearest = SIZE_MAX;
+        auto distance = [&](size_t i) { return i > middle ? i - middle : middle - i; };
+        values.ForEachOutside(below, above, [&](size_t i) {
+            if (!Clipped(values[i] * unit_, depth_)) return;
+            if (firstClipped == SIZE_MAX) firstClipped = i;
+            lastClipped = i;
+            if (nearest == SIZE_MAX || distance(i) < distance(nearest)) nearest = i;
+        });
+        if (firstClipped == SIZE_MAX) return;
+        MarkAt(channel, first + firstClipped);
+        if (nearest != firstClipped && nearest != lastClipped) MarkAt(channel, first + nearest);
+        if (lastClipped != firstClipped) MarkAt(channel, first + lastClipped);
+    }
+
+    void MarkAt(int channel, uint64_t at) {
         const double x = double(at);
         if (channels_ == 1) {
             marks_.insert(marks_.end(), {x, depth_.markBottom, x, depth_.markTop});
@@ -112,7 +136,7 @@ void WalkTrace(TraceOutput& o, int channel, Values& stretch) {
         int32_t low, high;
         size_t lowAt, highAt;
         stretch.Extremes(low, lowAt, high, highAt);
-        o.marks.Mark(channel, low, stretchStart + lowAt, high, stretchStart + highAt);
+        o.marks.MarkStretch(channel, stretch, stretchStart, low, high);
         if (tracing) ReduceStretch(o.geometry, stretch, stretchStart, low, lowAt, high, highAt, o.strip);
         stretch.Clear();
     };
