@@ -338,15 +338,6 @@ std::vector<HWND> Children(HWND parent) {
   return v;
 }
 
-bool SendKey(WORD vk, bool up) {
-  INPUT in{};
-  in.type = INPUT_KEYBOARD;
-  in.ki.wVk = vk;
-  in.ki.wScan = WORD(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-  in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-  return SendInput(1, &in, sizeof in) == 1;
-}
-
 }  // namespace
 
 // ---- dialogs -----------------------------------------------------------------
@@ -501,6 +492,17 @@ bool App::ClickNoWait(int buttonId) {
 
 bool App::Click(int buttonId) { return ClickNoWait(buttonId) && Settle(); }
 
+bool App::PressButton(int buttonId, bool withCtrl) {
+  const RECT r = ControlRect(buttonId);
+  if (r.right <= r.left || !Enabled(buttonId) || !Visible(buttonId)) {
+    ADD_FAILURE() << "button " << buttonId << " cannot be pressed";
+    return false;
+  }
+  // The key goes to the foreground window, the click to the window under the
+  // pointer: both must be the program's.
+  return (!withCtrl || Foreground()) && MouseClick(int(r.left + r.right) / 2, int(r.top + r.bottom) / 2, withCtrl);
+}
+
 bool App::Settle(DWORD timeoutMs) {
   // Posted messages of one thread are taken in order, so a harmless request
   // posted behind the earlier ones is answered only after they were handled:
@@ -545,9 +547,16 @@ LONG App::Style(int id) const { return GetWindowLongW(id ? Control(id) : main_, 
 LONG App::ExStyle(int id) const { return GetWindowLongW(id ? Control(id) : main_, GWL_EXSTYLE); }
 
 RECT App::ControlRect(int id) const {
-  RECT r{};
-  GetWindowRect(Control(id), &r);
-  MapWindowPoints(HWND_DESKTOP, main_, reinterpret_cast<POINT*>(&r), 2);
+  // The window manager may move the window meanwhile (it keeps a grown window
+  // on the screen): the reading counts once the window stood still for it.
+  RECT r{}, before{}, after{};
+  for (int tries = 0; tries < 100; ++tries) {
+    GetWindowRect(main_, &before);
+    GetWindowRect(Control(id), &r);
+    MapWindowPoints(HWND_DESKTOP, main_, reinterpret_cast<POINT*>(&r), 2);
+    GetWindowRect(main_, &after);
+    if (EqualRect(&before, &after)) break;
+  }
   return r;
 }
 
@@ -845,28 +854,34 @@ void App::Kill() {
 
 bool App::Foreground() {
   SetForegroundWindow(main_);
-  return GetForegroundWindow() == main_;
+  return WaitUntil([&] { return GetForegroundWindow() == main_; }, "the program to be the foreground window", 5000);
 }
 
-bool App::KeyDown(WORD vk) { return SendKey(vk, false); }
-bool App::KeyUp(WORD vk) { return SendKey(vk, true); }
-
 namespace {
-bool SendMouse(const POINT& screen, DWORD flags) {
+INPUT Mouse(const POINT& screen, DWORD flags) {
   int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
   INPUT in{};
   in.type = INPUT_MOUSE;
   in.mi.dx = LONG((screen.x * 65535LL + (w - 1) / 2) / (w - 1));
   in.mi.dy = LONG((screen.y * 65535LL + (h - 1) / 2) / (h - 1));
   in.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | flags;
-  return SendInput(1, &in, sizeof in) == 1;
+  return in;
 }
+INPUT Ctrl(bool up) {
+  INPUT in{};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = VK_CONTROL;
+  in.ki.wScan = WORD(MapVirtualKeyW(VK_CONTROL, MAPVK_VK_TO_VSC));
+  in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  return in;
+}
+bool Send(std::vector<INPUT> in) { return SendInput(UINT(in.size()), in.data(), sizeof(INPUT)) == in.size(); }
 }  // namespace
 
 bool App::MouseMove(int x, int y) {
   POINT p{x, y};
   ClientToScreen(main_, &p);
-  if (!SendMouse(p, 0)) return false;
+  if (!Send({Mouse(p, 0)})) return false;
   return WaitUntil(
       [&] {
         POINT c{};
@@ -875,11 +890,15 @@ bool App::MouseMove(int x, int y) {
       "the mouse pointer to arrive", 5000);
 }
 
-bool App::MouseClick(int x, int y) {
+bool App::MouseClick(int x, int y, bool withCtrl) {
   POINT p{x, y};
   ClientToScreen(main_, &p);
   if (!MouseMove(x, y)) return false;
-  return SendMouse(p, MOUSEEVENTF_LEFTDOWN) && SendMouse(p, MOUSEEVENTF_LEFTUP);
+  if (!withCtrl) return Send({Mouse(p, MOUSEEVENTF_LEFTDOWN), Mouse(p, MOUSEEVENTF_LEFTUP)});
+  // In one go: when the window gets the X focus, Wine lets go of every
+  // modifier the X server does not hold (it never saw this key), and a
+  // focus change arriving between the key and the click would do just that.
+  return Send({Ctrl(false), Mouse(p, MOUSEEVENTF_LEFTDOWN), Mouse(p, MOUSEEVENTF_LEFTUP), Ctrl(true)});
 }
 
 Shot App::CaptureClient() {
@@ -912,17 +931,6 @@ bool App::Repaint() {
   // it is empty again once the program has painted.
   return WaitUntil([&] { return !GetUpdateRect(main_, nullptr, FALSE); }, "the program to repaint its window") &&
          Sync();
-}
-
-CtrlHeld::CtrlHeld(App& app) : app_(app) {
-  app_.Foreground();
-  ok = app_.KeyDown(VK_CONTROL) &&
-       WaitUntil([] { return (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0; }, "the Ctrl key to be down", 5000);
-}
-
-CtrlHeld::~CtrlHeld() {
-  app_.KeyUp(VK_CONTROL);
-  WaitUntil([] { return (GetAsyncKeyState(VK_CONTROL) & 0x8000) == 0; }, "the Ctrl key to be up", 5000);
 }
 
 }  // namespace st

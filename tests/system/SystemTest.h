@@ -170,12 +170,18 @@ class App {
 
   // Commands. PostCommand posts WM_COMMAND with the ID, as the menu does, and
   // returns at once. Command also waits until the program has taken it up
-  // (see Settle). Click posts BM_CLICK to the button, so a disabled button
-  // does nothing, as for a user.
+  // (see Settle). Click posts the WM_COMMAND (BN_CLICKED) a click on the
+  // button sends, only for an enabled and visible button, as for a user.
+  // Posted messages are taken before input, so a command that reads the
+  // keyboard (Ctrl with " C ") is pressed with PressButton instead: a mouse
+  // click at the button's centre through the input queue, with Ctrl held
+  // around it when asked (the program must then be in the foreground). It
+  // returns once the input is queued; the caller waits for its effect.
   bool PostCommand(int id);
   bool Command(int id);
   bool Click(int buttonId);
   bool ClickNoWait(int buttonId);
+  bool PressButton(int buttonId, bool withCtrl = false);
   // Waits until the program's window thread has handled every message posted
   // to it before this call (or is waiting inside a modal box those started).
   bool Settle(DWORD timeoutMs = kWaitMs);
@@ -247,9 +253,9 @@ class App {
 
   // Input through the real input queue (SendInput).
   bool MouseMove(int clientX, int clientY);
-  bool MouseClick(int clientX, int clientY);
-  bool KeyDown(WORD vk);
-  bool KeyUp(WORD vk);
+  bool MouseClick(int clientX, int clientY, bool withCtrl = false);
+  // Makes the main window the foreground window and waits until it is (a
+  // window manager grants the activation on its own schedule).
   bool Foreground();
 
   // Pixels of the main window's client area, from the screen.
@@ -272,17 +278,6 @@ class App {
   DWORD pid_ = 0;
   HWND main_ = nullptr;
   int barrier_ = 0;
-};
-
-// Holds Ctrl down through the real keyboard input for its lifetime.
-class CtrlHeld {
- public:
-  explicit CtrlHeld(App& app);
-  ~CtrlHeld();
-  bool ok = false;
-
- private:
-  App& app_;
 };
 
 }  // namespace st
