@@ -40,6 +40,8 @@ std::wstring TestFile(const std::wstring& name) {
   return WorkDir() + L"\\" + prefix + name;
 }
 
+std::wstring CaptureTimingFile() { return TestFile(L"capture-timing.txt"); }
+
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool ReadFileBytes(const std::wstring& path, std::vector<uint8_t>& bytes) {
@@ -436,6 +438,7 @@ bool App::Start(DWORD timeoutMs) {
     ADD_FAILURE() << "DUDORORI_EXE is not set";
     return false;
   }
+  SetEnvironmentVariableW(L"DUDORORI_CAPTURE_TIMING", CaptureTimingFile().c_str());
   std::wstring cmd = L"\"" + exe + L"\"";
   std::wstring dir = WorkDir();
   STARTUPINFOW si{};

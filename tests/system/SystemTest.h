@@ -41,6 +41,9 @@ std::wstring ProgramPath();  // DUDORORI_EXE
 std::wstring WorkDir();      // DUDORORI_WORKDIR, without a trailing backslash
 // A path in the work folder unique to the running test: <Suite>_<Test>_<name>.
 std::wstring TestFile(const std::wstring& name);
+// The file a measurement build of the program appends a summary line of
+// every recording's capture to (DUDORORI_CAPTURE_TIMING, set by App::Start).
+std::wstring CaptureTimingFile();
 bool FileExists(const std::wstring& path);
 bool ReadFileBytes(const std::wstring& path, std::vector<uint8_t>& bytes);
 bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
