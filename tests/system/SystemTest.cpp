@@ -173,11 +173,6 @@ std::vector<uint8_t> Sine16(uint32_t frames, uint32_t rate, double hz, double pe
   return v;
 }
 
-uint32_t BytesForMs(const Wav& wav, double ms) {
-  uint32_t align = wav.bitsPerSample / 8 * wav.channels;
-  return uint32_t(std::floor(wav.samplesPerSec * ms / 1000.0)) * align;
-}
-
 // ---- pixels ----------------------------------------------------------------
 
 int Shot::Count(int x0, int y0, int x1, int y1, const std::function<bool(uint32_t)>& pred) const {
@@ -201,38 +196,26 @@ bool Shot::SavePpm(const std::wstring& path) const {
   return WriteFileBytes(path, out);
 }
 
-namespace {
-// Whether `shot` has a pixel of `colour` in the 3 x 3 around (x, y).
-bool ColourNear(const Shot& shot, int x, int y, uint32_t colour) {
-  for (int ny = std::max(0, y - 1); ny <= std::min(shot.height - 1, y + 1); ++ny)
-    for (int nx = std::max(0, x - 1); nx <= std::min(shot.width - 1, x + 1); ++nx)
-      if ((shot.At(nx, ny) & 0xFFFFFFu) == colour) return true;
-  return false;
-}
-}  // namespace
-
 PictureDifference ComparePictures(const Shot& a, const Shot& b, int x0, int y0, int x1, int y1,
                                   const std::function<bool(uint32_t)>& background) {
   PictureDifference d;
   if (a.width != b.width || a.height != b.height) {
-    d.differing = d.unmatched = std::max(0, (x1 - x0) * (y1 - y0));
+    d.differing = std::max(0, (x1 - x0) * (y1 - y0));
     return d;
   }
   for (int y = std::max(0, y0); y < std::min(a.height, y1); ++y)
     for (int x = std::max(0, x0); x < std::min(a.width, x1); ++x) {
       const uint32_t pa = a.At(x, y) & 0xFFFFFFu, pb = b.At(x, y) & 0xFFFFFFu;
       if (!background(pa)) ++d.lit;
-      if (pa == pb) continue;
-      ++d.differing;
-      if (!ColourNear(b, x, y, pa) || !ColourNear(a, x, y, pb)) ++d.unmatched;
+      if (pa != pb) ++d.differing;
     }
   return d;
 }
 
 std::string PictureDifference::Describe() const {
   char text[160];
-  snprintf(text, sizeof text, "%d of %d lit pixels differ (%.4f %%), %d without the same colour within a pixel",
-           differing, lit, lit ? 100.0 * differing / lit : 0.0, unmatched);
+  snprintf(text, sizeof text, "%d of %d lit pixels differ (%.4f %%)", differing, lit,
+           lit ? 100.0 * differing / lit : 0.0);
   return text;
 }
 
@@ -377,7 +360,6 @@ std::vector<int> Dialog::ButtonIds() const {
   return ids;
 }
 
-std::wstring Dialog::ButtonText(int id) const { return WindowText(GetDlgItem(hwnd, id)); }
 
 HWND Dialog::Control(int id) const { return GetDlgItem(hwnd, id); }
 

@@ -94,8 +94,6 @@ bool ReadWav(const std::wstring& path, Wav& wav);
 std::vector<uint8_t> PcmBytes(const std::vector<int>& samples, uint16_t bitsPerSample = 16);
 // 16-bit mono samples of a sine of the given frequency and peak.
 std::vector<uint8_t> Sine16(uint32_t frames, uint32_t rate, double hz, double peak = 12000.0, uint16_t channels = 1);
-// Bytes of ms milliseconds of the format (frames rounded down).
-uint32_t BytesForMs(const Wav& wav, double ms);
 
 // ---- pixels ----------------------------------------------------------------
 
@@ -120,10 +118,7 @@ Shot CaptureScreen(const RECT& screenRect);
 struct PictureDifference {
   int lit = 0;        // pixels of the first picture that are not background
   int differing = 0;  // pixels whose colours differ
-  // Differing pixels whose colour in either picture has no pixel of that
-  // colour within one pixel (the 3 x 3 around it) in the other picture.
-  int unmatched = 0;
-  std::string Describe() const;  // "7 of 81234 lit pixels differ (0.0086 %), 1 without ..."
+  std::string Describe() const;  // "7 of 81234 lit pixels differ (0.0086 %)"
 };
 PictureDifference ComparePictures(const Shot& a, const Shot& b, int x0, int y0, int x1, int y1,
                                   const std::function<bool(uint32_t)>& background);
@@ -139,7 +134,6 @@ struct Dialog {
   std::vector<std::wstring> StaticTexts() const;
   std::wstring MessageText() const;  // the static texts joined with "\n"
   std::vector<int> ButtonIds() const;
-  std::wstring ButtonText(int id) const;
   HWND Control(int id) const;
   bool IsFileDialog() const;
   // Presses a button by its ID (IDOK, IDYES, ...) without waiting for the
