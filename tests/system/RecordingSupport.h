@@ -60,14 +60,7 @@ struct Take {
 };
 
 // The length on the time display (" m:ss" while recording), in ms.
-inline double ShownMs(const st::App& app) {
-    double seconds = 0, part = 0;
-    for (wchar_t c : app.Text(ID_TIME_DISPLAY)) {
-        if (c >= L'0' && c <= L'9') part = part * 10 + (c - L'0');
-        if (c == L':') seconds = (seconds + part) * 60, part = 0;
-    }
-    return 1000 * (seconds + part);
-}
+inline double ShownMs(const st::App& app) { return 1000 * st::FirstTimeSeconds(app.Text(ID_TIME_DISPLAY)); }
 
 // Lets the recording Record started at `start` run for ms milliseconds and
 // until the time display shows their whole seconds (a loaded machine

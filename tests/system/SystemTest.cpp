@@ -72,6 +72,15 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
+double FirstTimeSeconds(const std::wstring& text) {
+  double seconds = 0, part = 0;
+  for (size_t i = text.find_first_not_of(L' '); i < text.size() && text[i] != L' '; ++i) {
+    if (text[i] == L':') seconds = (seconds + part) * 60, part = 0;
+    else part = part * 10 + (text[i] - L'0');
+  }
+  return seconds + part;
+}
+
 DWORD Scaled(DWORD ms) {
   static const DWORD scale = [] {
     const int n = _wtoi(EnvOrEmpty(L"DUDORORI_TIME_SCALE").c_str());

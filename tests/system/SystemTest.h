@@ -51,6 +51,8 @@ void RemoveFile(const std::wstring& path);
 
 // UTF-16 to UTF-8, for readable failure messages.
 std::string Narrow(const std::wstring& text);
+// Seconds of the first time ("m:ss", "h:mm:ss") in the time display's text.
+double FirstTimeSeconds(const std::wstring& text);
 
 // Polls cond every 20 ms until it holds or timeoutMs passes. On timeout adds a
 // failure "timed out waiting for <what>" and returns false.

@@ -167,20 +167,7 @@ Shot Screenshot(App& app, const std::function<bool(const Shot&)>& expected, cons
 // Seconds of the position (the part before " / ") of the time display, or
 // -1 while no position is shown.
 double PositionSeconds(const std::wstring& text) {
-    const size_t slash = text.find(L" / ");
-    if (slash == std::wstring::npos) return -1;
-    double seconds = 0;
-    double part = 0;
-    for (size_t i = 0; i < slash; ++i) {
-        const wchar_t c = text[i];
-        if (c >= L'0' && c <= L'9')
-            part = part * 10 + (c - L'0');
-        else if (c == L':') {
-            seconds = (seconds + part) * 60;
-            part = 0;
-        }
-    }
-    return seconds + part;
+    return text.find(L" / ") == std::wstring::npos ? -1 : st::FirstTimeSeconds(text);
 }
 
 // Rightmost column of the plot that holds progress-bar pixels in the rows of
