@@ -27,7 +27,7 @@ namespace {
 // DUDORORI_MEASUREMENTS option only (the released program reads no
 // environment): when the environment names a file in DUDORORI_FRAME_TIMES,
 // every frame appends "<content> <ms drawing> <ms presenting> <bytes of
-// sound>" to it. Nothing is read or written otherwise.
+// sound> <graph vertices>" to it. Nothing is read or written otherwise.
 class FrameTimer {
 public:
     FrameTimer() {
@@ -36,6 +36,7 @@ public:
         if (!file_) return;
         QueryPerformanceFrequency(&frequency_);
         QueryPerformanceCounter(&start_);
+        vertices_ = GraphVerticesDrawn();
     }
     void Presenting() {
         if (file_) QueryPerformanceCounter(&present_);
@@ -45,8 +46,9 @@ public:
         LARGE_INTEGER end;
         QueryPerformanceCounter(&end);
         const double scale = 1000.0 / double(frequency_.QuadPart);
-        std::fprintf(file_, "%s %.3f %.3f %.0f\n", content, double(present_.QuadPart - start_.QuadPart) * scale,
-                     double(end.QuadPart - present_.QuadPart) * scale, Sound.TotalBytes);
+        std::fprintf(file_, "%s %.3f %.3f %.0f %llu\n", content, double(present_.QuadPart - start_.QuadPart) * scale,
+                     double(end.QuadPart - present_.QuadPart) * scale, Sound.TotalBytes,
+                     GraphVerticesDrawn() - vertices_);
         std::fflush(file_);
     }
 
@@ -63,6 +65,7 @@ private:
     }
     FILE* file_ = nullptr;
     LARGE_INTEGER frequency_{}, start_{}, present_{};
+    unsigned long long vertices_ = 0;
 };
 
 // The newest fragment with its meters. A null fragment (a mode flag set

@@ -30,6 +30,8 @@ constexpr Color ClipMark = {1, 0.2, 0.2};
 
 inline void UseColor(const Color& c) { glColor3d(c.r, c.g, c.b); }
 
+unsigned long long VerticesDrawn = 0;
+
 // Vertices of one primitive batch, handed to OpenGL in large arrays rather
 // than one call per vertex: the graph has hundreds of thousands of vertices
 // (the detailed one millions), and a call per vertex costs more than the
@@ -70,6 +72,7 @@ private:
         if (xy_.size() >= 2) {
             glVertexPointer(2, GL_DOUBLE, 0, xy_.data());
             glDrawArrays(mode_, 0, GLsizei(xy_.size() / 2));
+            VerticesDrawn += xy_.size() / 2;
         }
         xy_.clear();
     }
@@ -156,6 +159,7 @@ void DrawVertices(GLenum mode, const std::vector<double>& xy) {
     if (xy.size() < 4) return;
     glVertexPointer(2, GL_DOUBLE, 0, xy.data());
     glDrawArrays(mode, 0, GLsizei(xy.size() / 2));
+    VerticesDrawn += xy.size() / 2;
 }
 
 // The detailed graph from the vertices its picture depends on (see
@@ -232,6 +236,8 @@ void FastClipMarks(VertexBatch& marks, const GraphColumn* columns, const DepthSc
 }
 
 }  // namespace
+
+unsigned long long GraphVerticesDrawn() { return VerticesDrawn; }
 
 void DrawGraphDetailed(int showClipping) {
     if (!Sound.Head || !DrawableFormat()) return;

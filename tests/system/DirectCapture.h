@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -65,6 +66,11 @@ public:
 
     MMRESULT Result() const { return result_; }
     size_t Bytes() const { return bytes_; }
+    // What was captured so far, while the capture goes on.
+    std::vector<uint8_t> Captured() {
+        std::lock_guard<std::mutex> lock(dataMutex_);
+        return data_;
+    }
 
 private:
     struct Buffer {
@@ -81,8 +87,11 @@ private:
                 Sleep(2);
                 continue;
             }
-            data_.insert(data_.end(), b.bytes.begin(), b.bytes.begin() + b.header.dwBytesRecorded);
-            bytes_ = data_.size();
+            {
+                std::lock_guard<std::mutex> lock(dataMutex_);
+                data_.insert(data_.end(), b.bytes.begin(), b.bytes.begin() + b.header.dwBytesRecorded);
+                bytes_ = data_.size();
+            }
             b.header.dwFlags &= ~WHDR_DONE;
             b.header.dwBytesRecorded = 0;
             waveInAddBuffer(device_, &b.header, sizeof(WAVEHDR));
@@ -98,6 +107,7 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<size_t> bytes_{0};
     std::thread thread_;
+    std::mutex dataMutex_;
     std::vector<uint8_t> data_;
 };
 

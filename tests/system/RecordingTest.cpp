@@ -93,15 +93,11 @@ TEST(CaptureRecording, DefaultFormatNarratesAndRecordsAContinuousSine) {
     const double start = NowMs();
     ASSERT_TRUE(app.Command(ID_RECORD_BUTTON));
     ASSERT_TRUE(app.WaitLog(Started));
-    const double started = NowMs();
     ExpectRecordingButtons(app);
     // The time display follows the growing recording.
     EXPECT_TRUE(WaitUntil([&] { return app.Text(ID_TIME_DISPLAY) == L" 0:01"; }, "one second on the time display"));
-    Sleep(DWORD(std::max(0.0, start + 2000 - NowMs())));
     Take take;
-    take.recordToStopMs = NowMs() - start;
-    take.startedToStopMs = NowMs() - started;
-    ASSERT_TRUE(app.Command(ID_STOP_RECORD_BUTTON));
+    ASSERT_TRUE(StopAt(app, start, 2000, take));
     ASSERT_TRUE(app.WaitLog(Finished)) << app.LogDump();
 
     const std::vector<std::wstring> log = app.Log();
@@ -155,12 +151,8 @@ TEST(CaptureRecording, HighestFormatIsRecordedOrRefusedCleanly) {
         EXPECT_TRUE(app.ExpectBox(NoSoundText, L"Внимание!"));
         return;
     }
-    const double started = NowMs();
-    Sleep(2000);
     Take take;
-    take.recordToStopMs = NowMs() - start;
-    take.startedToStopMs = NowMs() - started;
-    ASSERT_TRUE(app.Command(ID_STOP_RECORD_BUTTON));
+    ASSERT_TRUE(StopAt(app, start, 2000, take));
     ASSERT_TRUE(app.WaitLog(Finished, false, 60000)) << app.LogDump();
     Wav wav;
     ASSERT_TRUE(SaveThroughProgram(app, TestFile(L"take.wav"), wav));

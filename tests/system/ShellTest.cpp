@@ -115,6 +115,13 @@ void ExpectMark(App& app, int id, bool checked, bool grayed) {
   EXPECT_EQ(grayed, m.grayed) << "grayed state of menu item " << id;
 }
 
+// A click sent through the input queue is handled when the program gets to
+// it: waits until the menu item's check mark is as expected.
+bool WaitMark(App& app, int id, bool checked) {
+  return st::WaitUntil([&] { return app.MenuState(id).checked == checked; },
+                       "the check mark of menu item " + std::to_string(id) + (checked ? " to be set" : " to go"));
+}
+
 // A sound of `ms` milliseconds, 16-bit mono 44100 Hz, written for the test.
 std::wstring WriteSound(const std::wstring& name, double ms) {
   st::Wav w;
@@ -356,17 +363,14 @@ TEST(Shell, ClearLogButtonClearsButWithCtrlSwitchesTheGraphModeInstead) {
   ASSERT_TRUE(app.Start());
   std::vector<std::wstring> before = app.Log();
   ASSERT_FALSE(before.empty());
-  {
-    st::CtrlHeld ctrl(app);
-    ASSERT_TRUE(ctrl.ok);
-    ASSERT_TRUE(app.Click(ID_CLEAR_LOG_BUTTON));
-  }
-  EXPECT_EQ(before, app.Log()) << "Ctrl + C must keep the log";
+  ASSERT_TRUE(app.PressButton(ID_CLEAR_LOG_BUTTON, true));
   // No reduced graph exists yet: the mark goes to the detailed graph.
+  ASSERT_TRUE(WaitMark(app, IDM_GRAPH_DETAILED, true));
+  EXPECT_EQ(before, app.Log()) << "Ctrl + C must keep the log";
   ExpectMark(app, IDM_GRAPH_FAST, false, false);
-  ExpectMark(app, IDM_GRAPH_DETAILED, true, false);
-  ASSERT_TRUE(app.Click(ID_CLEAR_LOG_BUTTON));
-  EXPECT_EQ(0, app.LogCount()) << "C alone empties the log";
+  // Right after Ctrl is let go: the click comes behind the key in the input.
+  ASSERT_TRUE(app.PressButton(ID_CLEAR_LOG_BUTTON));
+  ASSERT_TRUE(st::WaitUntil([&] { return app.LogCount() == 0; }, "C alone to empty the log"));
   ExpectMark(app, IDM_GRAPH_DETAILED, true, false);
 }
 
@@ -377,16 +381,12 @@ TEST(Shell, GraphModeItemsAndCtrlClearLogFollowWhetherAReducedGraphExists) {
   ASSERT_TRUE(app.OpenFile(WriteSound(L"eight_seconds.wav", 8000)));
   ExpectMark(app, IDM_GRAPH_FAST, true, false);
   std::vector<std::wstring> log = app.Log();
-  {
-    st::CtrlHeld ctrl(app);
-    ASSERT_TRUE(ctrl.ok);
-    ASSERT_TRUE(app.Click(ID_CLEAR_LOG_BUTTON));
-    ExpectMark(app, IDM_GRAPH_FAST, false, false);
-    ExpectMark(app, IDM_GRAPH_DETAILED, true, false);
-    ASSERT_TRUE(app.Click(ID_CLEAR_LOG_BUTTON));
-    ExpectMark(app, IDM_GRAPH_FAST, true, false);
-    ExpectMark(app, IDM_GRAPH_DETAILED, false, false);
-  }
+  ASSERT_TRUE(app.PressButton(ID_CLEAR_LOG_BUTTON, true));
+  ASSERT_TRUE(WaitMark(app, IDM_GRAPH_FAST, false));
+  ExpectMark(app, IDM_GRAPH_DETAILED, true, false);
+  ASSERT_TRUE(app.PressButton(ID_CLEAR_LOG_BUTTON, true));
+  ASSERT_TRUE(WaitMark(app, IDM_GRAPH_FAST, true));
+  ExpectMark(app, IDM_GRAPH_DETAILED, false, false);
   EXPECT_EQ(log, app.Log());
   ASSERT_TRUE(app.Command(IDM_GRAPH_DETAILED));
   ExpectMark(app, IDM_GRAPH_FAST, false, false);

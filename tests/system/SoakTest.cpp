@@ -1,7 +1,7 @@
 // A long recording of the sine source through the program, for scripts/soak
 // (disabled in the normal run). Every fragment boundary of the saved file is
-// checked for a lost or repeated fragment, the length against the wall
-// clock, and the capture callback's own timing is reported.
+// checked for a lost or repeated fragment, the length against what the
+// device delivered, and the capture callback's own timing is reported.
 //   DUDORORI_SOAK_MINUTES  length of the recording (default 10)
 #include <cstdio>
 #include <cstdlib>
@@ -19,11 +19,7 @@ TEST(SoakRecording, DISABLED_LongRecordingLosesNoFragment) {
     if (!setting.empty()) minutes = std::wcstod(setting.c_str(), nullptr);
     ASSERT_GT(minutes, 0);
 
-    // The program appends one summary line per recording to this file.
-    const std::wstring timing = TestFile(L"callback-timing.txt");
-    RemoveFile(timing);
-    SetEnvironmentVariableW(L"DUDORORI_CAPTURE_TIMING", timing.c_str());
-
+    RemoveFile(CaptureTimingFile());
     App app;
     ASSERT_TRUE(app.Start());
     std::printf("[ soak     ] recording %.1f minutes\n", minutes);
@@ -36,7 +32,7 @@ TEST(SoakRecording, DISABLED_LongRecordingLosesNoFragment) {
                 figures.durationMs / 1000, take.recordToStopMs / 1000);
 
     std::vector<uint8_t> summary;
-    ASSERT_TRUE(ReadFileBytes(timing, summary)) << "no callback timing written";
+    ASSERT_TRUE(ReadFileBytes(CaptureTimingFile(), summary)) << "no callback timing written";
     std::printf("[ callback ] %s", std::string(summary.begin(), summary.end()).c_str());
     RemoveFile(TestFile(L"soak.wav"));
 }

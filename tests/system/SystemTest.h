@@ -41,6 +41,9 @@ std::wstring ProgramPath();  // DUDORORI_EXE
 std::wstring WorkDir();      // DUDORORI_WORKDIR, without a trailing backslash
 // A path in the work folder unique to the running test: <Suite>_<Test>_<name>.
 std::wstring TestFile(const std::wstring& name);
+// The file a measurement build of the program appends a summary line of
+// every recording's capture to (DUDORORI_CAPTURE_TIMING, set by App::Start).
+std::wstring CaptureTimingFile();
 bool FileExists(const std::wstring& path);
 bool ReadFileBytes(const std::wstring& path, std::vector<uint8_t>& bytes);
 bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
@@ -48,6 +51,8 @@ void RemoveFile(const std::wstring& path);
 
 // UTF-16 to UTF-8, for readable failure messages.
 std::string Narrow(const std::wstring& text);
+// Seconds of the first time ("m:ss", "h:mm:ss") in the time display's text.
+double FirstTimeSeconds(const std::wstring& text);
 
 // Polls cond every 20 ms until it holds or timeoutMs passes. On timeout adds a
 // failure "timed out waiting for <what>" and returns false.
@@ -91,8 +96,6 @@ bool ReadWav(const std::wstring& path, Wav& wav);
 std::vector<uint8_t> PcmBytes(const std::vector<int>& samples, uint16_t bitsPerSample = 16);
 // 16-bit mono samples of a sine of the given frequency and peak.
 std::vector<uint8_t> Sine16(uint32_t frames, uint32_t rate, double hz, double peak = 12000.0, uint16_t channels = 1);
-// Bytes of ms milliseconds of the format (frames rounded down).
-uint32_t BytesForMs(const Wav& wav, double ms);
 
 // ---- pixels ----------------------------------------------------------------
 
@@ -117,10 +120,7 @@ Shot CaptureScreen(const RECT& screenRect);
 struct PictureDifference {
   int lit = 0;        // pixels of the first picture that are not background
   int differing = 0;  // pixels whose colours differ
-  // Differing pixels whose colour in either picture has no pixel of that
-  // colour within one pixel (the 3 x 3 around it) in the other picture.
-  int unmatched = 0;
-  std::string Describe() const;  // "7 of 81234 lit pixels differ (0.0086 %), 1 without ..."
+  std::string Describe() const;  // "7 of 81234 lit pixels differ (0.0086 %)"
 };
 PictureDifference ComparePictures(const Shot& a, const Shot& b, int x0, int y0, int x1, int y1,
                                   const std::function<bool(uint32_t)>& background);
@@ -136,7 +136,6 @@ struct Dialog {
   std::vector<std::wstring> StaticTexts() const;
   std::wstring MessageText() const;  // the static texts joined with "\n"
   std::vector<int> ButtonIds() const;
-  std::wstring ButtonText(int id) const;
   HWND Control(int id) const;
   bool IsFileDialog() const;
   // Presses a button by its ID (IDOK, IDYES, ...) without waiting for the
@@ -170,12 +169,18 @@ class App {
 
   // Commands. PostCommand posts WM_COMMAND with the ID, as the menu does, and
   // returns at once. Command also waits until the program has taken it up
-  // (see Settle). Click posts BM_CLICK to the button, so a disabled button
-  // does nothing, as for a user.
+  // (see Settle). Click posts the WM_COMMAND (BN_CLICKED) a click on the
+  // button sends, only for an enabled and visible button, as for a user.
+  // Posted messages are taken before input, so a command that reads the
+  // keyboard (Ctrl with " C ") is pressed with PressButton instead: a mouse
+  // click at the button's centre through the input queue, with Ctrl held
+  // around it when asked (the program must then be in the foreground). It
+  // returns once the input is queued; the caller waits for its effect.
   bool PostCommand(int id);
   bool Command(int id);
   bool Click(int buttonId);
   bool ClickNoWait(int buttonId);
+  bool PressButton(int buttonId, bool withCtrl = false);
   // Waits until the program's window thread has handled every message posted
   // to it before this call (or is waiting inside a modal box those started).
   bool Settle(DWORD timeoutMs = kWaitMs);
@@ -247,9 +252,9 @@ class App {
 
   // Input through the real input queue (SendInput).
   bool MouseMove(int clientX, int clientY);
-  bool MouseClick(int clientX, int clientY);
-  bool KeyDown(WORD vk);
-  bool KeyUp(WORD vk);
+  bool MouseClick(int clientX, int clientY, bool withCtrl = false);
+  // Makes the main window the foreground window and waits until it is (a
+  // window manager grants the activation on its own schedule).
   bool Foreground();
 
   // Pixels of the main window's client area, from the screen.
@@ -272,17 +277,6 @@ class App {
   DWORD pid_ = 0;
   HWND main_ = nullptr;
   int barrier_ = 0;
-};
-
-// Holds Ctrl down through the real keyboard input for its lifetime.
-class CtrlHeld {
- public:
-  explicit CtrlHeld(App& app);
-  ~CtrlHeld();
-  bool ok = false;
-
- private:
-  App& app_;
 };
 
 }  // namespace st
