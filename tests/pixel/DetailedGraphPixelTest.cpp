@@ -10,11 +10,10 @@
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -87,7 +86,8 @@ void Encode(uint8_t* p, uint16_t bits, int32_t v) {
 // The quiet signals are a few tens of 16-bit steps, well inside one row of
 // a 235-pixel plot (about 280 steps mono, 560 stereo): around zero, a mono
 // trace lies at the height of a row's centre and each stereo trace across a
-// row's edge; raised by 100 steps, every trace lies inside one row.
+// row's edge; raised by 100 steps, every trace lies inside one row. Dither
+// is a step either way at the sound's own depth.
 std::vector<uint8_t> MakeSound(const Case& c, uint64_t frames) {
     const unsigned sampleBytes = c.bits / 8, frameBytes = sampleBytes * c.channels;
     std::vector<uint8_t> bytes(frames * frameBytes);
