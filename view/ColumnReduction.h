@@ -82,7 +82,10 @@ bool FindWitness(const TraceGeometry& g, const Values& values, uint64_t first, d
                     outside = i;
                     return true;
                 }
-                if (!clear) pending = SIZE_MAX;
+                // Frames far apart in x make segments along x, whose exit
+                // from the diamond this walk does not follow: there only a
+                // frame's own next one serves.
+                if (!clear || g.framesPerPixel < 1024) pending = SIZE_MAX;
             }
             if (pending == SIZE_MAX && clear) {
                 // Room for a spur straight up or down from here to outside
