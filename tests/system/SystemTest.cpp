@@ -11,10 +11,16 @@ namespace st {
 // ---- environment and files -------------------------------------------------
 
 std::wstring EnvOrEmpty(const wchar_t* name) {
-  wchar_t buf[1024];
-  DWORD n = GetEnvironmentVariableW(name, buf, 1024);
-  if (n == 0 || n >= 1024) return std::wstring();
-  return std::wstring(buf, n);
+  // Any length: the benchmark's list of sounds runs past a kilobyte.
+  std::wstring value(1024, L'\0');
+  DWORD n = GetEnvironmentVariableW(name, value.data(), DWORD(value.size()));
+  if (n >= value.size()) {
+    value.resize(n);  // n counts the terminating null here
+    n = GetEnvironmentVariableW(name, value.data(), DWORD(value.size()));
+  }
+  if (n == 0 || n >= value.size()) return std::wstring();
+  value.resize(n);
+  return value;
 }
 
 std::wstring ProgramPath() { return EnvOrEmpty(L"DUDORORI_EXE"); }
