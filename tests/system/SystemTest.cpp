@@ -576,6 +576,28 @@ bool App::Resize(int w, int h) {
   return Settle() && Sync();
 }
 
+bool App::Minimise() {
+  RECT r = ClientRect();
+  MapWindowPoints(main_, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
+  const Shot shown = CaptureScreen(r);
+  ShowWindow(main_, SW_MINIMIZE);
+  return WaitUntil([&] { return IsIconic(main_) != FALSE; }, "the window to be minimised") && Settle() &&
+         WaitUntil(
+             [&] {
+               const Shot now = CaptureScreen(r);
+               size_t same = 0;
+               for (size_t i = 0; i < now.pixels.size() && i < shown.pixels.size(); ++i)
+                 same += now.pixels[i] == shown.pixels[i];
+               return !now.Empty() && same < now.pixels.size() / 2;
+             },
+             "the window manager to take the minimised window off the screen");
+}
+
+bool App::Restore() {
+  ShowWindow(main_, SW_RESTORE);
+  return WaitUntil([&] { return !IsIconic(main_); }, "the window to be restored") && Settle();
+}
+
 std::vector<std::wstring> App::Log() const {
   std::vector<std::wstring> lines;
   HWND lb = Control(ID_EVENT_LOG);

@@ -259,13 +259,9 @@ TEST(NoSoundView, PlotFollowsResizeAndSurvivesMinimising) {
     ASSERT_FALSE(shot.Empty());
     ExpectEmptyPlot(shot, plot);
 
-    ShowWindow(app.Main(), SW_MINIMIZE);
-    ASSERT_TRUE(st::WaitUntil([&] { return IsIconic(app.Main()) != FALSE; }, "the window to be minimised"));
-    ASSERT_TRUE(app.Settle());
+    ASSERT_TRUE(app.Minimise());
     ASSERT_TRUE(app.Sync());
-    ShowWindow(app.Main(), SW_RESTORE);
-    ASSERT_TRUE(st::WaitUntil([&] { return !IsIconic(app.Main()); }, "the window to be restored"));
-    ASSERT_TRUE(app.Settle());
+    ASSERT_TRUE(app.Restore());
     ASSERT_TRUE(app.Running());
     plot = PlotOf(app);
     shot = Screenshot(app, [&](const Shot& s) { return EmptyPlotShown(s, plot); }, "the restored empty plot");
@@ -348,12 +344,8 @@ TEST(GraphView, StereoRightChannelClippingMarksOnlyTheLowerHalf) {
         for (bool restored : {false, true}) {
             SCOPED_TRACE(restored ? "after a minimise and restore" : "as drawn");
             if (restored) {
-                ShowWindow(app.Main(), SW_MINIMIZE);
-                ASSERT_TRUE(st::WaitUntil([&] { return IsIconic(app.Main()) != FALSE; }, "the window to be minimised"));
-                ASSERT_TRUE(app.Settle());
-                ShowWindow(app.Main(), SW_RESTORE);
-                ASSERT_TRUE(st::WaitUntil([&] { return !IsIconic(app.Main()); }, "the window to be restored"));
-                ASSERT_TRUE(app.Settle());
+                ASSERT_TRUE(app.Minimise());
+                ASSERT_TRUE(app.Restore());
             }
             // A restored window is mapped again on Wine's own schedule, and a
             // frame put on it before that is lost: wait for the picture.
