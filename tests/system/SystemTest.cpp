@@ -584,11 +584,9 @@ bool App::Minimise() {
   return WaitUntil([&] { return IsIconic(main_) != FALSE; }, "the window to be minimised") && Settle() &&
          WaitUntil(
              [&] {
-               const Shot now = CaptureScreen(r);
-               size_t same = 0;
-               for (size_t i = 0; i < now.pixels.size() && i < shown.pixels.size(); ++i)
-                 same += now.pixels[i] == shown.pixels[i];
-               return !now.Empty() && same < now.pixels.size() / 2;
+               const PictureDifference d = ComparePictures(shown, CaptureScreen(r), 0, 0, shown.width, shown.height,
+                                                           [](uint32_t) { return false; });
+               return d.differing > shown.width * shown.height / 2;
              },
              "the window manager to take the minimised window off the screen");
 }
