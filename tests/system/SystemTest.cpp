@@ -582,6 +582,26 @@ bool App::Resize(int w, int h) {
   return Settle() && Sync();
 }
 
+bool App::Minimise() {
+  RECT r = ClientRect();
+  MapWindowPoints(main_, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
+  const Shot shown = CaptureScreen(r);
+  ShowWindow(main_, SW_MINIMIZE);
+  return WaitUntil([&] { return IsIconic(main_) != FALSE; }, "the window to be minimised") && Settle() &&
+         WaitUntil(
+             [&] {
+               const PictureDifference d = ComparePictures(shown, CaptureScreen(r), 0, 0, shown.width, shown.height,
+                                                           [](uint32_t) { return false; });
+               return d.differing > shown.width * shown.height / 2;
+             },
+             "the window manager to take the minimised window off the screen");
+}
+
+bool App::Restore() {
+  ShowWindow(main_, SW_RESTORE);
+  return WaitUntil([&] { return !IsIconic(main_); }, "the window to be restored") && Settle();
+}
+
 std::vector<std::wstring> App::Log() const {
   std::vector<std::wstring> lines;
   HWND lb = Control(ID_EVENT_LOG);

@@ -200,6 +200,11 @@ class App {
   RECT ClientRect() const;
   RECT WindowRect() const;         // screen coordinates
   bool Resize(int outerWidth, int outerHeight);
+  // Minimise returns once the window manager has taken the window off the
+  // screen: Wine follows the window manager's state, so a restore before that
+  // would be undone when the window manager gets to the minimise.
+  bool Minimise();
+  bool Restore();
 
   std::vector<std::wstring> Log() const;
   int LogCount() const;

@@ -113,31 +113,9 @@ bool ClickedThrough(App& app) {
            app.Settle() && app.Repaint();
 }
 
-// The frames the program presented, in order, from the frame-times file it
-// appends to when DUDORORI_FRAME_TIMES names one at its start: what each
-// showed ("fast", "detailed", "held", "empty", ...) and the vertices of the
-// graph it drew.
-struct FrameLine {
-    std::string content;
-    unsigned long long vertices = 0;
-};
-std::vector<FrameLine> FrameLines(const std::wstring& path) {
-    std::vector<uint8_t> bytes;
-    std::vector<FrameLine> lines;
-    st::ReadFileBytes(path, bytes);
-    std::istringstream text(std::string(bytes.begin(), bytes.end()));
-    FrameLine f;
-    double drawMs, presentMs, soundBytes;
-    while (text >> f.content >> drawMs >> presentMs >> soundBytes >> f.vertices) lines.push_back(f);
-    return lines;
-}
-std::vector<std::string> FrameContents(const std::wstring& path) {
-    std::vector<std::string> contents;
-    for (const FrameLine& f : FrameLines(path)) contents.push_back(f.content);
-    return contents;
-}
-
-// Names the frame-times file for the programs started while it lives.
+// Names the frame-times file for the programs started while it lives. Each
+// frame they present appends a line: what it showed ("fast", "detailed",
+// "held", "empty", ...), times, and the vertices of the graph it drew.
 class FrameTimesFile {
 public:
     explicit FrameTimesFile(const std::wstring& path) : path_(path) {
@@ -145,13 +123,21 @@ public:
         SetEnvironmentVariableW(L"DUDORORI_FRAME_TIMES", path_.c_str());
     }
     ~FrameTimesFile() { SetEnvironmentVariableW(L"DUDORORI_FRAME_TIMES", nullptr); }
-    std::vector<std::string> Contents() const { return FrameContents(path_); }
-    // The vertices of the last frame that showed `content`.
-    unsigned long long LastVertices(const std::string& content) const {
-        unsigned long long vertices = 0;
-        for (const FrameLine& f : FrameLines(path_))
-            if (f.content == content) vertices = f.vertices;
-        return vertices;
+    // The frames' contents in order; `vertices` gets those of the last frame
+    // that showed `content`.
+    std::vector<std::string> Contents(const std::string& content = "", unsigned long long* vertices = nullptr) const {
+        std::vector<uint8_t> bytes;
+        st::ReadFileBytes(path_, bytes);
+        std::istringstream text(std::string(bytes.begin(), bytes.end()));
+        std::vector<std::string> contents;
+        std::string shown;
+        double drawMs, presentMs, soundBytes;
+        unsigned long long drawn;
+        while (text >> shown >> drawMs >> presentMs >> soundBytes >> drawn) {
+            contents.push_back(shown);
+            if (vertices && shown == content) *vertices = drawn;
+        }
+        return contents;
     }
 
 private:
@@ -259,13 +245,9 @@ TEST(NoSoundView, PlotFollowsResizeAndSurvivesMinimising) {
     ASSERT_FALSE(shot.Empty());
     ExpectEmptyPlot(shot, plot);
 
-    ShowWindow(app.Main(), SW_MINIMIZE);
-    ASSERT_TRUE(st::WaitUntil([&] { return IsIconic(app.Main()) != FALSE; }, "the window to be minimised"));
-    ASSERT_TRUE(app.Settle());
+    ASSERT_TRUE(app.Minimise());
     ASSERT_TRUE(app.Sync());
-    ShowWindow(app.Main(), SW_RESTORE);
-    ASSERT_TRUE(st::WaitUntil([&] { return !IsIconic(app.Main()); }, "the window to be restored"));
-    ASSERT_TRUE(app.Settle());
+    ASSERT_TRUE(app.Restore());
     ASSERT_TRUE(app.Running());
     plot = PlotOf(app);
     shot = Screenshot(app, [&](const Shot& s) { return EmptyPlotShown(s, plot); }, "the restored empty plot");
@@ -348,12 +330,8 @@ TEST(GraphView, StereoRightChannelClippingMarksOnlyTheLowerHalf) {
         for (bool restored : {false, true}) {
             SCOPED_TRACE(restored ? "after a minimise and restore" : "as drawn");
             if (restored) {
-                ShowWindow(app.Main(), SW_MINIMIZE);
-                ASSERT_TRUE(st::WaitUntil([&] { return IsIconic(app.Main()) != FALSE; }, "the window to be minimised"));
-                ASSERT_TRUE(app.Settle());
-                ShowWindow(app.Main(), SW_RESTORE);
-                ASSERT_TRUE(st::WaitUntil([&] { return !IsIconic(app.Main()); }, "the window to be restored"));
-                ASSERT_TRUE(app.Settle());
+                ASSERT_TRUE(app.Minimise());
+                ASSERT_TRUE(app.Restore());
             }
             // A restored window is mapped again on Wine's own schedule, and a
             // frame put on it before that is lost: wait for the picture.
@@ -491,7 +469,8 @@ TEST(GraphView, DetailedDrawingShowsTheStripThroughEveryFrame) {
                 },
                 std::string("the detailed drawing of ") + c.name);
             ASSERT_FALSE(shot.Empty());
-            const unsigned long long vertices = frameTimes.LastVertices("detailed");
+            unsigned long long vertices = 0;
+            frameTimes.Contents("detailed", &vertices);
             if (!reduced) {
                 EXPECT_GE(vertices, uint64_t(frames) * c.wav.channels) << "no strip through every frame";
                 everyFrame.push_back(std::move(shot));
