@@ -141,6 +141,21 @@ disable_i386_emulation() {
   return 0
 }
 
+# await_ready PID TENTHS COMMAND...: waits up to TENTHS tenths of a second
+# until COMMAND succeeds while the process PID still runs. Fails, and stops
+# the process, when it ends or the time is up.
+await_ready() {
+  local pid="$1" tenths="$2"
+  shift 2
+  for _ in $(seq 1 "$tenths"); do
+    "$@" >/dev/null 2>&1 && return 0
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  kill "$pid" 2>/dev/null || true
+  return 1
+}
+
 # free_display: prints a display number no X server uses.
 free_display() {
   local n
@@ -162,16 +177,11 @@ start_xvfb() {
     n="$(free_display)" || die "no free X display number"
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >"$BUILD/xvfb-$n.log" 2>&1 &
     local pid=$!
-    for _ in $(seq 1 50); do
-      if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
-        remember_pid "$pid"; export DISPLAY=":$n"; XVFB_PID=$pid
-        start_window_manager
-        return 0
-      fi
-      kill -0 "$pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill "$pid" 2>/dev/null || true
+    if await_ready "$pid" 50 env DISPLAY=":$n" xdpyinfo; then
+      remember_pid "$pid"; export DISPLAY=":$n"; XVFB_PID=$pid
+      start_window_manager
+      return 0
+    fi
   done
   die "Xvfb did not start (see $BUILD/xvfb-*.log)"
 }
@@ -185,15 +195,10 @@ start_window_manager() {
   home="$(mktemp -d "${TMPDIR:-/tmp}/openbox.XXXXXX")"
   HOME="$home" XDG_CONFIG_HOME="$home" openbox --sm-disable >"$BUILD/openbox-${DISPLAY#:}.log" 2>&1 &
   local pid=$!
-  for _ in $(seq 1 100); do
-    if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
-      remember_pid "$pid"; WM_PID=$pid
-      return 0
-    fi
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill "$pid" 2>/dev/null || true
+  if await_ready "$pid" 100 sh -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'"; then
+    remember_pid "$pid"; WM_PID=$pid
+    return 0
+  fi
   cat "$BUILD/openbox-${DISPLAY#:}.log" >&2
   die "openbox did not start on $DISPLAY"
 }
@@ -214,18 +219,13 @@ start_pulse() {
     --load="module-sine-source source_name=mic rate=44100 frequency=441" \
     --load=module-always-sink >"$dir/pulse.log" 2>&1 &
   local pid=$!
-  for _ in $(seq 1 100); do
-    if XDG_RUNTIME_DIR="$dir/run" HOME="$dir/home" pactl info >/dev/null 2>&1; then
-      remember_pid "$pid"; PULSE_PID=$pid
-      XDG_RUNTIME_DIR="$dir/run" HOME="$dir/home" pactl set-default-source mic >/dev/null
-      XDG_RUNTIME_DIR="$dir/run" HOME="$dir/home" pactl set-default-sink spk >/dev/null
-      export XDG_RUNTIME_DIR="$dir/run" HOME="$dir/home"
-      return 0
-    fi
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill "$pid" 2>/dev/null || true
+  if await_ready "$pid" 100 env XDG_RUNTIME_DIR="$dir/run" HOME="$dir/home" pactl info; then
+    remember_pid "$pid"; PULSE_PID=$pid
+    XDG_RUNTIME_DIR="$dir/run" HOME="$dir/home" pactl set-default-source mic >/dev/null
+    XDG_RUNTIME_DIR="$dir/run" HOME="$dir/home" pactl set-default-sink spk >/dev/null
+    export XDG_RUNTIME_DIR="$dir/run" HOME="$dir/home"
+    return 0
+  fi
   cat "$dir/pulse.log" >&2
   return 1
 }
