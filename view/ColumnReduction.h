@@ -57,7 +57,7 @@ inline ValueRange ValuesBetween(const TraceGeometry& g, double from, double to) 
 // A witness for one pixel (see RasterModel.h): frame `inside` certainly inside
 // the pixel's diamond (and more than two slivers from its middle column) and
 // frame `outside`, later in the stretch, certainly outside it, every frame
-// between them inside the row and clear of the centre height. Found by walking the stretch from the middle of the column,
+// between them clear of the centre height. Found by walking the stretch from the middle of the column,
 // where the diamond is tallest, then from its start.
 template <class Values>
 bool FindWitness(const TraceGeometry& g, const Values& values, uint64_t first, double column, double row,
@@ -66,7 +66,7 @@ bool FindWitness(const TraceGeometry& g, const Values& values, uint64_t first, d
     const size_t n = values.size();
     // Values certainly in this row, and those clear of its centre height too.
     const ValueRange inRow = ValuesBetween(g, row + s, row + 1 - s);
-    const ValueRange below = ValuesBetween(g, row + s, cy - s), above = ValuesBetween(g, cy + s, row + 1 - s);
+    const ValueRange below = ValuesBetween(g, row - 2, cy - s), above = ValuesBetween(g, cy + s, row + 3);
     const ValueRange nearRow = ValuesBetween(g, row - s, row + 1 + s);
     if (inRow.low > inRow.high) return false;
     auto walk = [&](size_t from, size_t to, bool stopWhenIdle) {
@@ -91,7 +91,8 @@ bool FindWitness(const TraceGeometry& g, const Values& values, uint64_t first, d
                 // Room for a spur straight up or down from here to outside
                 // the diamond, inside the row.
                 const double x = g.PixelX(first + i), y = g.PixelY(v);
-                if (PlaceInDiamond(x, y, cx, cy) == DiamondPlace::Inside && std::fabs(x - cx) > 2 * s) pending = i;
+                if (std::fabs(x - cx) + std::fabs(y - cy) <= 0.5 - DiamondTestSliver && std::fabs(x - cx) > 2 * s)
+                    pending = i;
             }
         }
         return false;
@@ -192,7 +193,7 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
         double x[2], y[2];
         int points;
     };
-    size_t fixed[4] = {0, lowAt, highAt, n - 1};
+    const size_t fixed[4] = {0, lowAt, highAt, n - 1};
     Spur spurs[4];  // a witness or an exact-arithmetic spur per end row, and one beyond each unsure edge
     size_t pairs[4];
     int spurCount = 0, pairCount = 0;
@@ -288,12 +289,19 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
         }
     }
 
-    std::sort(fixed, fixed + 4);
-    std::sort(pairs, pairs + pairCount);
+    // Every frame kept whatever else is, in order: the fixed four, the
+    // witness pairs and the frames the spurs leave from.
+    size_t must[12];
+    int mustCount = 0;
+    for (size_t i : fixed) must[mustCount++] = i;
+    for (int k = 0; k < pairCount; ++k) must[mustCount++] = pairs[k];
+    for (int k = 0; k < spurCount; ++k) must[mustCount++] = spurs[k].at;
+    for (int i = 1; i < mustCount; ++i)
+        for (int k = i; k > 0 && must[k] < must[k - 1]; --k) std::swap(must[k], must[k - 1]);
     for (int i = 1; i < spurCount; ++i)
         for (int k = i; k > 0 && spurs[k].at < spurs[k - 1].at; --k) std::swap(spurs[k], spurs[k - 1]);
     size_t last = SIZE_MAX;  // the frame kept last
-    int nextFixed = 0, nextPair = 0, nextSpur = 0;
+    int nextMust = 0, nextSpur = 0;
     // Frame i, joined to the frame kept before it. Frames that follow each
     // other keep their own segment. Across frames left out, the join goes
     // straight up or down from the earlier frame to the later one's height,
@@ -313,20 +321,9 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
             out.Add(double(first + i), g.Y(v));
         }
     };
-    // Everything fixed before frame i, in order, then i.
+    // Every frame that must be kept before frame i, then i.
     auto keepUpTo = [&](size_t i) {
-        for (;;) {
-            size_t next = SIZE_MAX;
-            if (nextFixed < 4) next = fixed[nextFixed];
-            if (nextPair < pairCount) next = std::min(next, pairs[nextPair]);
-            if (nextSpur < spurCount) next = std::min(next, spurs[nextSpur].at);
-            if (next == SIZE_MAX || next > i) break;
-            if (nextFixed < 4 && fixed[nextFixed] == next) ++nextFixed;
-            if (nextPair < pairCount && pairs[nextPair] == next) ++nextPair;
-            keep(next);
-            // A spur at a frame kept before has nothing left to join.
-            while (nextSpur < spurCount && spurs[nextSpur].at <= next) ++nextSpur;
-        }
+        while (nextMust < mustCount && must[nextMust] <= i) keep(must[nextMust++]);
         if (i != SIZE_MAX) keep(i);
     };
     if (innerLow != INT32_MIN || innerHigh != INT32_MAX) {

@@ -31,10 +31,10 @@
 //   whatever the segments are. Only the two end rows (one, when the stretch
 //   stays in one row) depend on the segments, and a pixel there is proven
 //   lit by a witness: a frame certainly inside its diamond, followed by a
-//   frame certainly outside it, with every frame between them inside the
-//   row and clear of its centre height. Somewhere between them the strip
-//   leaves the diamond, and the reduced strip joins the two frames with one
-//   segment, which leaves it too.
+//   frame certainly outside it, with every frame between them clear of its
+//   centre height. Somewhere between them the strip leaves the diamond, and
+//   the reduced strip leaves it too, by a spur from the inside frame (or by
+//   the two frames' own segment when they follow each other).
 // - "Certainly" means by a sliver (RowSliver) more than single precision and
 //   the snap can move a vertex. A start level with the pixel's centre is
 //   compared with it in single precision but snapped before the coverage is
@@ -73,6 +73,11 @@ inline double EdgeMargin(int viewportWidth) { return 1.0 / 8192 + viewportWidth 
 constexpr double EdgeSnap = 1.0 / 512;
 // Rows, diamonds and centre heights are told apart by this much.
 constexpr double RowSliver = 1.0 / 256;
+// A start inside a pixel's diamond by this much is inside for the diamond
+// test, which uses the unsnapped single-precision position (about 6e-5
+// pixel apart at x = 1000); its row does not matter then, as the start is
+// moved to the pixel's edge before the snap.
+constexpr double DiamondTestSliver = 1.0 / 4096;
 
 // Where a point lies for a pixel's diamond, told with a sliver of room.
 enum class DiamondPlace { Inside, Outside, Unsure };
