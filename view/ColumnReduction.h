@@ -57,11 +57,19 @@ inline ValueRange ValuesBetween(const TraceGeometry& g, double from, double to) 
 // A witness for one pixel (see RasterModel.h): frame `inside` certainly inside
 // the pixel's diamond (and more than two slivers from its middle column) and
 // frame `outside`, later in the stretch, certainly outside it, every frame
-// between them clear of the centre height. Found by walking the stretch from the middle of the column,
-// where the diamond is tallest, then from its start.
+// between them clear of the centre height. low and high are the stretch's
+// extremes.
+//
+// The outside frames are the rare ones where a trace stays near the row
+// (beyond the row, or within it at least half a pixel less their distance
+// from the centre height away from the column's middle): the search looks
+// for them, passing over the sub-blocks whose extremes and place in the
+// column rule them out, and from each looks back for an inside frame, as
+// far as the outside frame before it. It searches the column's right half,
+// where a strip leaves the diamond towards the next column, then its left.
 template <class Values>
 bool FindWitness(const TraceGeometry& g, const Values& values, uint64_t first, double column, double row,
-                 size_t& inside, size_t& outside) {
+                 int32_t low, int32_t high, size_t& inside, size_t& outside) {
     const double s = RowSliver, cx = column + 0.5, cy = row + 0.5;
     const size_t n = values.size();
     // Values certainly in this row, and those clear of its centre height too.
@@ -69,35 +77,75 @@ bool FindWitness(const TraceGeometry& g, const Values& values, uint64_t first, d
     const ValueRange below = ValuesBetween(g, row - 2, cy - s), above = ValuesBetween(g, cy + s, row + 3);
     const ValueRange nearRow = ValuesBetween(g, row - s, row + 1 + s);
     if (inRow.low > inRow.high) return false;
-    auto walk = [&](size_t from, size_t to, bool stopWhenIdle) {
-        size_t pending = SIZE_MAX;
-        for (size_t i = from; i < to; ++i) {
-            if (stopWhenIdle && pending == SIZE_MAX && i >= n / 2) return false;
-            const int32_t v = values[i];
-            const bool clear = below.Holds(v) || above.Holds(v);
-            if (pending != SIZE_MAX) {
-                if (!nearRow.Holds(v) ||
-                    PlaceInDiamond(g.PixelX(first + i), g.PixelY(v), cx, cy) == DiamondPlace::Outside) {
-                    inside = pending;
-                    outside = i;
-                    return true;
-                }
-                // Frames far apart in x make segments along x, whose exit
-                // from the diamond this walk does not follow: there only a
-                // frame's own next one serves.
-                if (!clear || g.framesPerPixel < 1024) pending = SIZE_MAX;
-            }
-            if (pending == SIZE_MAX && clear) {
-                // Room for a spur straight up or down from here to outside
-                // the diamond, inside the row.
-                const double x = g.PixelX(first + i), y = g.PixelY(v);
-                if (std::fabs(x - cx) + std::fabs(y - cy) <= 0.5 - DiamondTestSliver && std::fabs(x - cx) > 2 * s)
-                    pending = i;
-            }
-        }
-        return false;
+    const auto clear = [&](int32_t v) { return below.Holds(v) || above.Holds(v); };
+    const auto isInside = [&](size_t i, int32_t v) {
+        if (!clear(v) || !inRow.Holds(v)) return false;
+        // Room for a spur straight up or down from here to outside the
+        // diamond, inside the row.
+        const double dx = std::fabs(g.PixelX(first + i) - cx), dy = std::fabs(g.PixelY(v) - cy);
+        return dx + dy <= 0.5 - DiamondTestSliver && dx > 2 * s;
     };
-    return walk(n / 2, n, false) || walk(0, n, true);
+    // Frames far apart in x make segments along x, whose exit from the
+    // diamond this search does not follow: there only a frame's own next
+    // one serves.
+    const size_t lookBackLimit = g.framesPerPixel < 1024 ? 1 : SIZE_MAX;
+
+    // Inside frames lie only where the diamond reaches as near its centre
+    // height as the stretch comes (all of it, when the stretch passes that
+    // height): an outside frame before them, or after the first outside
+    // frame beyond them, has none to look back to.
+    const double lowY = g.PixelY(low), highY = g.PixelY(high);
+    const double nearest = highY < cy ? cy - highY : lowY > cy ? lowY - cy : 0;
+    const double half = 0.5 - DiamondTestSliver - nearest;
+    if (half <= 2 * s) return false;
+    const double origin = g.viewLeft - double(first);
+    const auto index = [&](double x) {
+        const double i = x * g.framesPerPixel + origin;
+        return i <= 0 ? size_t(0) : i >= double(n) ? n : size_t(i);
+    };
+    const size_t insideFrom = index(cx - half) - std::min<size_t>(index(cx - half), 1);
+    const size_t insideTo = std::min(n, index(cx + half) + 2);
+
+    bool found = false;
+    auto search = [&](size_t from, size_t to) {
+        size_t previousOutside = 0;  // where looking back stops
+        values.ForEachBlock(std::max(from, insideFrom), to, [&](size_t start, size_t count, int32_t min, int32_t max) {
+            // Values that cannot be outside anywhere in this block.
+            const double dxMost = std::max(std::fabs(g.PixelX(first + start) - cx),
+                                           std::fabs(g.PixelX(first + start + count - 1) - cx));
+            const double halfHeight = 0.5 + s - dxMost;  // nearer the centre height than this: not outside
+            if (halfHeight <= 0) return false;  // (the stretch holds no such block away from its edges)
+            const ValueRange within = ValuesBetween(g, cy - halfHeight + s, cy + halfHeight - s);
+            if (min >= within.low && max <= within.high) return false;
+            // A block wholly beyond the row holds only outside frames and no
+            // inside one: its first frame is the one to look back from.
+            const bool beyond = max < nearRow.low || min > nearRow.high;
+            for (size_t j = start; j < (beyond ? start + 1 : start + count); ++j) {
+                const int32_t v = values[j];
+                if (within.Holds(v)) continue;
+                if (nearRow.Holds(v) &&
+                    PlaceInDiamond(g.PixelX(first + j), g.PixelY(v), cx, cy) != DiamondPlace::Outside)
+                    continue;
+                // Frame j is outside: an inside frame before it, with only
+                // frames clear of the centre height between, proves the pixel.
+                for (size_t k = j, steps = 0; k > previousOutside && steps < lookBackLimit; ++steps) {
+                    const int32_t u = values[--k];
+                    if (isInside(k, u)) {
+                        inside = k;
+                        outside = j;
+                        return found = true;
+                    }
+                    if (!clear(u)) break;
+                }
+                previousOutside = j;
+                if (j >= insideTo) return true;
+            }
+            if (beyond) previousOutside = start + count - 1;
+            return false;
+        });
+        return found;
+    };
+    return search(n / 2, n) || search(0, n / 2);
 }
 
 // Whether the strip through every frame of the stretch leaves the pixel's
@@ -215,7 +263,7 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
 
     for (int end = 0; end < (oneRow ? 1 : 2); ++end) {
         size_t in, outAt;
-        proven[end] = FindWitness(g, values, first, column, end == 0 ? top.row : bottom.row, in, outAt);
+        proven[end] = FindWitness(g, values, first, column, end == 0 ? top.row : bottom.row, low, high, in, outAt);
         if (proven[end]) {
             if (outAt == in + 1) {
                 pairs[pairCount++] = in;
@@ -240,16 +288,58 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
         }
     }
 
+    // A stretch lying across a row's edge (a quiet trace at the height of
+    // an edge) has one end row proven lit and the other not, with every
+    // frame beyond the unproven row's centre height on the proven side.
+    // There a segment lights the unproven row's pixel only by starting
+    // inside its diamond, so only the frames that may lie inside it keep
+    // their segments. The rest are passed by corridor joins, which go from
+    // a kept frame straight to the proven extreme's height, level, and
+    // straight back to the next kept frame: they stay outside that diamond
+    // (beyond its centre height, moving away from it) and light only rows
+    // the stretch lights anyway.
+    bool corridor = false;
+    double unprovenRow = 0;
+    int32_t corridorValue = 0;
+    // Frames far apart in x make segments along x that may cut through the
+    // diamond between two frames outside it: only where frames are packed
+    // closer than a sliver does an outside frame's segment stay outside.
+    if (!oneRow && proven[0] != proven[1] && !top.unsure && !bottom.unsure && g.framesPerPixel >= 1024) {
+        if (proven[0] && lowY > bottom.row + 0.5 + s) {
+            corridor = true, unprovenRow = bottom.row, corridorValue = high;
+        } else if (proven[1] && highY < top.row + 0.5 - s) {
+            corridor = true, unprovenRow = top.row, corridorValue = low;
+        }
+    }
+    // Only frames this near the column's middle may lie inside the
+    // unproven row's diamond: the stretch comes no nearer its centre height
+    // than its extreme on that side.
+    size_t windowFrom = 0, windowTo = n;
+    if (corridor) {
+        const double nearest = std::min(std::fabs(lowY - (unprovenRow + 0.5)), std::fabs(highY - (unprovenRow + 0.5)));
+        const double half = 0.5 + s - nearest, origin = g.viewLeft - double(first);
+        const double from = std::floor((column + 0.5 - half) * g.framesPerPixel + origin) - 1;
+        const double to = std::ceil((column + 0.5 + half) * g.framesPerPixel + origin) + 2;
+        windowFrom = from <= 0 ? 0 : from >= double(n) ? n : size_t(from);
+        windowTo = to <= 0 ? 0 : to >= double(n) ? n : size_t(to);
+    }
+    auto mayBeInside = [&](size_t i) {
+        return !corridor || PlaceInDiamond(g.PixelX(first + i), g.PixelY(values[i]), column + 0.5,
+                                           unprovenRow + 0.5) != DiamondPlace::Outside;
+    };
+
     // A frame inside a run of equal values lies on the straight line
     // through its neighbours and adds nothing.
     auto adds = [&](size_t i) {
-        return !(i > 0 && i + 1 < n && values[i - 1] == values[i] && values[i] == values[i + 1]);
+        return !(i > 0 && i + 1 < n && values[i - 1] == values[i] && values[i] == values[i + 1]) && mayBeInside(i);
     };
     if (innerLow != INT32_MIN || innerHigh != INT32_MAX) {
         size_t count = 0;
-        values.ForEachOutside(innerLow, innerHigh, [&](size_t i) {
-            if (count <= MaxEndRowFrames && adds(i)) ++count;
-        });
+        values.ForEachOutside(
+            innerLow, innerHigh, [&](size_t i) {
+                if (count <= MaxEndRowFrames && adds(i)) ++count;
+            },
+            windowFrom, windowTo);
         if (count > MaxEndRowFrames) {
             // Too many to keep: a side whose row (the end row without a
             // witness, or the row beyond an unsure edge) the strip certainly
@@ -312,7 +402,12 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
     auto keep = [&](size_t i) {
         if (last != SIZE_MAX && i <= last) return;
         const int32_t v = values[i];
-        if (last != SIZE_MAX && i > last + 1 && v != values[last]) out.Add(double(first + last), g.Y(v));
+        if (corridor && last != SIZE_MAX && i > last + 1) {
+            if (values[last] != corridorValue) out.Add(double(first + last), g.Y(corridorValue));
+            if (v != corridorValue) out.Add(double(first + i), g.Y(corridorValue));
+        } else if (last != SIZE_MAX && i > last + 1 && v != values[last]) {
+            out.Add(double(first + last), g.Y(v));
+        }
         out.Add(double(first + i), g.Y(v));
         last = i;
         for (; nextSpur < spurCount && spurs[nextSpur].at == i; ++nextSpur) {
@@ -327,12 +422,14 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
         if (i != SIZE_MAX) keep(i);
     };
     if (innerLow != INT32_MIN || innerHigh != INT32_MAX) {
-        values.ForEachOutside(innerLow, innerHigh, [&](size_t i) {
-            if (!adds(i)) return;
-            if (i > 0) keepUpTo(i - 1);
-            keepUpTo(i);
-            if (i + 1 < n) keepUpTo(i + 1);
-        });
+        values.ForEachOutside(
+            innerLow, innerHigh, [&](size_t i) {
+                if (!adds(i)) return;
+                if (i > 0) keepUpTo(i - 1);
+                keepUpTo(i);
+                if (i + 1 < n) keepUpTo(i + 1);
+            },
+            windowFrom, windowTo);
     }
     keepUpTo(SIZE_MAX);
 }

@@ -49,21 +49,22 @@ public:
     // nearest its middle. The marks of a column are vertical lines between
     // the same heights, and whether one lights its end pixels depends only
     // on how far it lies from the column's middle: those three hold the
-    // furthest and the nearest.
+    // furthest and the nearest. The values strictly between `below` and
+    // `above` are exactly those not clipped at every depth.
     template <class Values>
     void MarkStretch(int channel, const Values& values, uint64_t first, int32_t low, int32_t high) {
         if (!enabled_ || (!Clipped(high * unit_, depth_) && !Clipped(low * unit_, depth_))) return;
         const int32_t below = int32_t(std::ceil(depth_.clipBelow / unit_)), above = int32_t(std::floor(depth_.clipAbove / unit_));
-        const size_t middle = values.size() / 2;
-        size_t firstClipped = SIZE_MAX, lastClipped = 0, nearest = SIZE_MAX;
-        auto distance = [&](size_t i) { return i > middle ? i - middle : middle - i; };
-        values.ForEachOutside(below, above, [&](size_t i) {
-            if (!Clipped(values[i] * unit_, depth_)) return;
-            if (firstClipped == SIZE_MAX) firstClipped = i;
-            lastClipped = i;
-            if (nearest == SIZE_MAX || distance(i) < distance(nearest)) nearest = i;
-        });
+        const size_t n = values.size(), middle = n / 2;
+        const size_t firstClipped = values.FirstOutside(below, above, 0, n);
         if (firstClipped == SIZE_MAX) return;
+        const size_t lastClipped = values.LastOutside(below, above, 0, n);
+        // The nearest the middle: the first from it on or the last before it.
+        const size_t after = values.FirstOutside(below, above, middle, n);
+        const size_t before = values.LastOutside(below, above, 0, middle);
+        const size_t nearest = after == SIZE_MAX                                     ? before
+                               : before == SIZE_MAX || after - middle < middle - before ? after
+                                                                                       : before;
         MarkAt(channel, first + firstClipped);
         if (nearest != firstClipped && nearest != lastClipped) MarkAt(channel, first + nearest);
         if (lastClipped != firstClipped) MarkAt(channel, first + lastClipped);

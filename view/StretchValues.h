@@ -28,6 +28,12 @@ public:
     }
     size_t size() const { return values_.size(); }
     int32_t operator[](size_t i) const { return values_[i]; }
+    // The frames of [from, to) as one block whose extremes are not known.
+    template <class Visit>
+    bool ForEachBlock(size_t from, size_t to, Visit&& visit) const {
+        to = std::min(to, values_.size());
+        return from < to && visit(from, to - from, INT32_MIN, INT32_MAX);
+    }
     void Extremes(int32_t& low, size_t& lowAt, int32_t& high, size_t& highAt) const {
         const int32_t* v = values_.data();
         const size_t n = values_.size();
@@ -42,11 +48,24 @@ public:
         highAt = size_t(std::find(v, v + n, high) - v);
     }
 
-    // Calls visit(i) for every sample below low or above high, in order.
+    // Calls visit(i) for every sample of [from, to) below low or above high,
+    // in order.
     template <class Visit>
-    void ForEachOutside(int32_t low, int32_t high, Visit&& visit) const {
-        for (size_t i = 0; i < values_.size(); ++i)
+    void ForEachOutside(int32_t low, int32_t high, Visit&& visit, size_t from = 0, size_t to = SIZE_MAX) const {
+        for (size_t i = from; i < std::min(to, values_.size()); ++i)
             if (values_[i] < low || values_[i] > high) visit(i);
+    }
+    // The first and the last sample of [from, to) below low or above high;
+    // SIZE_MAX when there is none.
+    size_t FirstOutside(int32_t low, int32_t high, size_t from, size_t to) const {
+        for (size_t i = from; i < std::min(to, values_.size()); ++i)
+            if (values_[i] < low || values_[i] > high) return i;
+        return SIZE_MAX;
+    }
+    size_t LastOutside(int32_t low, int32_t high, size_t from, size_t to) const {
+        for (size_t i = std::min(to, values_.size()); i-- > from;)
+            if (values_[i] < low || values_[i] > high) return i;
+        return SIZE_MAX;
     }
 
 private:
@@ -77,7 +96,41 @@ public:
         size_ = 0;
         cursor_ = 0;
     }
+    // Extremes are kept per sub-block of at most this many frames, fine
+    // enough for a search to pass over the sub-blocks that cannot hold what
+    // it looks for (ForEachBlock), coarse enough to cost nothing in the scan.
+    static constexpr size_t SubBlockFrames = 256;
+
     void Append(const uint8_t* frames, size_t count) {
+        while (count > 0) {
+            const size_t part = std::min(count, SubBlockFrames);
+            AppendBlock(frames, part);
+            frames += part * FrameBytes;
+            count -= part;
+        }
+    }
+    size_t size() const { return size_; }
+    int32_t operator[](size_t i) const {
+        // Reads go mostly forward: the block of the last read is tried first.
+        const Block* r = &blocks_[cursor_];
+        if (i < r->start || i - r->start >= r->count) r = &blocks_[cursor_ = BlockOf(i)];
+        return DecodeSample<Bits>(r->sample + (i - r->start) * FrameBytes);
+    }
+    // Calls visit(start, count, min, max) for each sub-block's part within
+    // [from, to), in order, until it returns true; whether one did.
+    template <class Visit>
+    bool ForEachBlock(size_t from, size_t to, Visit&& visit) const {
+        if (from >= to) return false;
+        for (size_t b = BlockOf(from); b < blocks_.size() && blocks_[b].start < to; ++b) {
+            const Block& r = blocks_[b];
+            const size_t start = std::max(from, r.start), end = std::min(to, r.start + r.count);
+            if (start < end && visit(start, end - start, r.min, r.max)) return true;
+        }
+        return false;
+    }
+
+private:
+    void AppendBlock(const uint8_t* frames, size_t count) {
         int32_t min, max;
         if (other_ && channel_ == 1 && other_->taken + 2 <= other_->extremes.size()) {
             min = other_->extremes[other_->taken++];
@@ -91,19 +144,14 @@ public:
         blocks_.push_back({frames + channel_ * SampleBytes, size_, count, min, max});
         size_ += count;
     }
-    size_t size() const { return size_; }
-    int32_t operator[](size_t i) const {
-        // Reads go mostly forward: the block of the last read is tried first.
-        const Block* r = &blocks_[cursor_];
-        if (i < r->start || i - r->start >= r->count) {
-            cursor_ = size_t(std::upper_bound(blocks_.begin(), blocks_.end(), i,
-                                              [](size_t at, const Block& block) { return at < block.start; }) -
-                             blocks_.begin()) -
-                      1;
-            r = &blocks_[cursor_];
-        }
-        return DecodeSample<Bits>(r->sample + (i - r->start) * FrameBytes);
+    size_t BlockOf(size_t i) const {
+        return size_t(std::upper_bound(blocks_.begin(), blocks_.end(), i,
+                                       [](size_t at, const Block& block) { return at < block.start; }) -
+                      blocks_.begin()) -
+               1;
     }
+
+public:
     void Extremes(int32_t& low, size_t& lowAt, int32_t& high, size_t& highAt) const {
         low = INT32_MAX;
         high = INT32_MIN;
@@ -115,16 +163,52 @@ public:
         highAt = FirstInBlocks(high, false);
     }
 
-    // Calls visit(i) for every sample below low or above high, in order;
-    // blocks whose extremes lie inside are not read.
-    template <class Visit>
-    void ForEachOutside(int32_t low, int32_t high, Visit&& visit) const {
-        for (const Block& r : blocks_) {
+    // The first and the last sample of [from, to) below low or above high;
+    // SIZE_MAX when there is none. Blocks whose extremes lie inside are not
+    // read.
+    size_t FirstOutside(int32_t low, int32_t high, size_t from, size_t to) const {
+        to = std::min(to, size_);
+        for (size_t b = from < to ? BlockOf(from) : blocks_.size(); b < blocks_.size() && blocks_[b].start < to; ++b) {
+            const Block& r = blocks_[b];
             if (r.min >= low && r.max <= high) continue;
-            const uint8_t* p = r.sample;
-            for (size_t i = 0; i < r.count; ++i, p += FrameBytes) {
+            const size_t start = std::max(from, r.start), end = std::min(to, r.start + r.count);
+            const uint8_t* p = r.sample + (start - r.start) * FrameBytes;
+            for (size_t i = start; i < end; ++i, p += FrameBytes) {
                 const int32_t v = DecodeSample<Bits>(p);
-                if (v < low || v > high) visit(r.start + i);
+                if (v < low || v > high) return i;
+            }
+        }
+        return SIZE_MAX;
+    }
+    size_t LastOutside(int32_t low, int32_t high, size_t from, size_t to) const {
+        to = std::min(to, size_);
+        if (from >= to) return SIZE_MAX;
+        for (size_t b = BlockOf(to - 1) + 1; b-- > 0 && blocks_[b].start + blocks_[b].count > from;) {
+            const Block& r = blocks_[b];
+            if (r.min >= low && r.max <= high) continue;
+            const size_t start = std::max(from, r.start), end = std::min(to, r.start + r.count);
+            for (size_t i = end; i-- > start;) {
+                const int32_t v = DecodeSample<Bits>(r.sample + (i - r.start) * FrameBytes);
+                if (v < low || v > high) return i;
+            }
+        }
+        return SIZE_MAX;
+    }
+
+    // Calls visit(i) for every sample of [from, to) below low or above high,
+    // in order; blocks whose extremes lie inside are not read.
+    template <class Visit>
+    void ForEachOutside(int32_t low, int32_t high, Visit&& visit, size_t from = 0, size_t to = SIZE_MAX) const {
+        to = std::min(to, size_);
+        if (from >= to) return;
+        for (size_t b = BlockOf(from); b < blocks_.size() && blocks_[b].start < to; ++b) {
+            const Block& r = blocks_[b];
+            if (r.min >= low && r.max <= high) continue;
+            const size_t start = std::max(from, r.start), end = std::min(to, r.start + r.count);
+            const uint8_t* p = r.sample + (start - r.start) * FrameBytes;
+            for (size_t i = start; i < end; ++i, p += FrameBytes) {
+                const int32_t v = DecodeSample<Bits>(p);
+                if (v < low || v > high) visit(i);
             }
         }
     }

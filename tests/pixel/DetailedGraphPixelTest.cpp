@@ -58,12 +58,6 @@ struct Case {
     // lit pixels may differ. Either way every differing pixel has one of
     // the same colour next to it in the other picture.
     bool exact = true;
-    // Stereo room noise around zero: each trace's zero line lies a few
-    // hundredths of a pixel from a row edge, so the noise just reaches into
-    // the next row, where only the rasterizer's rounding at a diamond's tip
-    // decides and the frames near the edge keep their segments. The bound
-    // there is per frame, not per column.
-    bool nearRowEdge = false;
 };
 
 std::string Describe(const Case& c) {
@@ -365,8 +359,7 @@ TEST_P(DetailedGraphPixels, MatchEveryFrameStrip) {
     // every frame of the trace (and marks at most one per frame).
     const bool merging = layout.framesPerPixel >= MergingFramesPerPixel;
     const double columns = double(width) * c.channels;
-    const double vertexBound = merging && !c.nearRowEdge ? VerticesPerColumn * columns
-                                                         : (framesPerTrace + 1) * c.channels;
+    const double vertexBound = merging ? VerticesPerColumn * columns : (framesPerTrace + 1) * c.channels;
     const double markBound = merging ? MarksPerColumn * columns : framesPerTrace * c.channels;
     const std::string name = Describe(c);
     if (merging) {
@@ -416,7 +409,6 @@ std::vector<Case> Table() {
                 cases.push_back({bits, channels, s, 17000.0, 343});
         for (Signal s : {S::QuietNoise, S::QuietRaised}) cases.push_back({16, channels, s, 200000.0, 71});
     }
-    for (Case& c : cases) c.nearRowEdge = c.channels == 2 && c.signal == S::QuietNoise && c.framesPerPixel >= 17000;
     for (Signal s : loud) cases.push_back({16, 2, s, 200000.0, 71});
     // Beyond 2^24 frames single precision no longer tells neighbouring
     // frames apart.
