@@ -11,48 +11,9 @@
 #include <vector>
 
 #include "view/DetailedGraph.h"
+#include "view/EndRowKinds.h"
 #include "view/RasterModel.h"
-
-// Where one trace's frames and values land in viewport pixels, and the
-// vertices in the drawing's units.
-struct TraceGeometry {
-    double viewLeft, framesPerPixel;  // plot x at the viewport's left edge, frames per pixel
-    double viewBottom, valuesPerPixel;
-    double scale, offset;  // y = value x scale + offset (24-bit values scaled into scale)
-
-    double PixelX(uint64_t frame) const { return (double(frame) - viewLeft) / framesPerPixel; }
-    double Y(int32_t value) const { return value * scale + offset; }
-    double PixelY(int32_t value) const { return (Y(value) - viewBottom) / valuesPerPixel; }
-    double YAt(double pixelY) const { return viewBottom + pixelY * valuesPerPixel; }
-
-    // The smallest value drawn at pixel y `from` or above, and the largest
-    // drawn at `to` or below. Pixel y grows with the value: the estimate is
-    // stepped until it holds. Values stay within the 24-bit range.
-    int32_t SmallestValueAbove(double from) const {
-        int64_t v = Clamp(std::floor((from - PixelY(0)) / PixelsPerValue())) - 1;
-        while (v < ValueLimit && PixelY(int32_t(v)) < from) ++v;
-        return int32_t(v);
-    }
-    int32_t LargestValueBelow(double to) const {
-        int64_t v = Clamp(std::ceil((to - PixelY(0)) / PixelsPerValue())) + 1;
-        while (v > -ValueLimit && PixelY(int32_t(v)) > to) --v;
-        return int32_t(v);
-    }
-
-private:
-    double PixelsPerValue() const { return scale / valuesPerPixel; }
-    static constexpr int64_t ValueLimit = 1 << 25;
-    static int64_t Clamp(double v) { return v < -ValueLimit ? -ValueLimit : v > ValueLimit ? ValueLimit : int64_t(v); }
-};
-
-// The integer values whose pixel y lies in [from, to]; empty when low > high.
-struct ValueRange {
-    int32_t low = 1, high = 0;
-    bool Holds(int32_t v) const { return v >= low && v <= high; }
-};
-inline ValueRange ValuesBetween(const TraceGeometry& g, double from, double to) {
-    return {g.SmallestValueAbove(from), g.LargestValueBelow(to)};
-}
+#include "view/TraceGeometry.h"
 
 // A witness for one pixel (see RasterModel.h): frame `inside` certainly inside
 // the pixel's diamond (and more than two slivers from its middle column) and
@@ -78,6 +39,25 @@ bool FindWitness(const TraceGeometry& g, const Values& values, uint64_t first, d
     const ValueRange nearRow = ValuesBetween(g, row - s, row + 1 + s);
     if (inRow.low > inRow.high) return false;
     const auto clear = [&](int32_t v) { return below.Holds(v) || above.Holds(v); };
+    // Without a frame in the row clear of its centre height (a level at that
+    // height, say) there is no inside frame: one plain pass tells.
+    const ValueRange lowerHalf{inRow.low, below.high}, upperHalf{above.low, inRow.high};
+    bool candidate = false;
+    values.ForEachBlock(0, n, [&](size_t start, size_t count, int32_t min, int32_t max) {
+        // Beyond the row, or all within a sliver of its centre height.
+        if (max < inRow.low || min > inRow.high || (min > below.high && max < above.low)) return false;
+        constexpr size_t Piece = 256;
+        int32_t buffer[Piece];
+        for (size_t from = start; from < start + count && !candidate; from += Piece) {
+            const size_t to = std::min(start + count, from + Piece);
+            values.CopyValues(from, to, buffer);
+            bool any = false;
+            for (size_t i = 0; i < to - from; ++i) any |= lowerHalf.Holds(buffer[i]) | upperHalf.Holds(buffer[i]);
+            candidate = any;
+        }
+        return candidate;
+    });
+    if (!candidate) return false;
     const auto isInside = [&](size_t i, int32_t v) {
         if (!clear(v) || !inRow.Holds(v)) return false;
         // Room for a spur straight up or down from here to outside the
@@ -120,15 +100,21 @@ bool FindWitness(const TraceGeometry& g, const Values& values, uint64_t first, d
             // A block wholly beyond the row holds only outside frames and no
             // inside one: its first frame is the one to look back from.
             const bool beyond = max < nearRow.low || min > nearRow.high;
-            for (size_t j = start; j < (beyond ? start + 1 : start + count); ++j) {
-                const int32_t v = values[j];
+            // Read in pieces into a buffer, so that the loop keeps its state
+            // in registers.
+            constexpr size_t Piece = 256;
+            int32_t buffer[Piece];
+            const size_t end = beyond ? start + 1 : start + count;
+            for (size_t j = start; j < end; ++j) {
+                if ((j - start) % Piece == 0) values.CopyValues(j, std::min(end, j + Piece), buffer);
+                const int32_t v = buffer[(j - start) % Piece];
                 if (within.Holds(v)) continue;
                 if (nearRow.Holds(v) &&
                     PlaceInDiamond(g.PixelX(first + j), g.PixelY(v), cx, cy) != DiamondPlace::Outside)
                     continue;
                 // Frame j is outside: an inside frame before it, with only
                 // frames clear of the centre height between, proves the pixel.
-                for (size_t k = j, steps = 0; k > previousOutside && steps < lookBackLimit; ++steps) {
+                for (size_t k = j, steps = 0; k > std::max(previousOutside, insideFrom) && steps < lookBackLimit; ++steps) {
                     const int32_t u = values[--k];
                     if (isInside(k, u)) {
                         inside = k;
@@ -241,7 +227,6 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
         double x[2], y[2];
         int points;
     };
-    const size_t fixed[4] = {0, lowAt, highAt, n - 1};
     Spur spurs[4];  // a witness or an exact-arithmetic spur per end row, and one beyond each unsure edge
     size_t pairs[4];
     int spurCount = 0, pairCount = 0;
@@ -311,11 +296,34 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
             corridor = true, unprovenRow = top.row, corridorValue = low;
         }
     }
+    // An end row without a witness whose frames the other, proven end row
+    // reaches it from (a level at its centre height, say) keeps one segment
+    // of each kind it holds and the segments of no clean kind
+    // (view/EndRowKinds.h), joined through the proven row like the
+    // corridor above; its extreme is passed by the kept segments.
+    FrameRange ranges[MaxKeptRanges];
+    int rangeCount = -1;
+    const bool provenAbove = proven[0];
+    if (!corridor && !oneRow && proven[0] != proven[1] && !top.unsure && !bottom.unsure &&
+        g.framesPerPixel >= 1024 && (provenAbove ? highY > bottom.row + 1 + s : lowY < top.row - s)) {
+        size_t kept[12];
+        int keptCount = 0;
+        for (size_t i : {size_t(0), n - 1, provenAbove ? highAt : lowAt}) kept[keptCount++] = i;
+        for (int k = 0; k < pairCount; ++k) kept[keptCount++] = pairs[k];
+        for (int k = 0; k < spurCount; ++k) kept[keptCount++] = spurs[k].at;
+        const double row = provenAbove ? bottom.row : top.row;
+        rangeCount = KeptRangesByKind(g, values, first, column, row, provenAbove, kept, keptCount, ranges);
+        if (rangeCount >= 0) {
+            corridor = true, unprovenRow = row, corridorValue = provenAbove ? high : low;
+            if (provenAbove) innerLow = INT32_MIN;
+            else innerHigh = INT32_MAX;
+        }
+    }
     // Only frames this near the column's middle may lie inside the
     // unproven row's diamond: the stretch comes no nearer its centre height
     // than its extreme on that side.
     size_t windowFrom = 0, windowTo = n;
-    if (corridor) {
+    if (corridor && rangeCount < 0) {
         const double nearest = std::min(std::fabs(lowY - (unprovenRow + 0.5)), std::fabs(highY - (unprovenRow + 0.5)));
         const double half = 0.5 + s - nearest, origin = g.viewLeft - double(first);
         const double from = std::floor((column + 0.5 - half) * g.framesPerPixel + origin) - 1;
@@ -381,6 +389,9 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
 
     // Every frame kept whatever else is, in order: the fixed four, the
     // witness pairs and the frames the spurs leave from.
+    // (The extreme in a row kept by kinds is passed by the kept segments.)
+    const size_t fixed[4] = {0, rangeCount >= 0 && !provenAbove ? 0 : lowAt,
+                             rangeCount >= 0 && provenAbove ? 0 : highAt, n - 1};
     size_t must[12];
     int mustCount = 0;
     for (size_t i : fixed) must[mustCount++] = i;
@@ -431,5 +442,7 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
             },
             windowFrom, windowTo);
     }
+    for (int r = 0; r < rangeCount; ++r)
+        for (size_t i = ranges[r].from; i <= ranges[r].to; ++i) keepUpTo(i);
     keepUpTo(SIZE_MAX);
 }

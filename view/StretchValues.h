@@ -28,6 +28,18 @@ public:
     }
     size_t size() const { return values_.size(); }
     int32_t operator[](size_t i) const { return values_[i]; }
+    // The values of frames [from, to) into out.
+    void CopyValues(size_t from, size_t to, int32_t* out) const {
+        std::copy(values_.begin() + from, values_.begin() + to, out);
+    }
+    // Calls visit(i, value) for every frame of [from, to), in order, until
+    // it returns true; whether one did.
+    template <class Visit>
+    bool ForEachValue(size_t from, size_t to, Visit&& visit) const {
+        for (size_t i = from; i < std::min(to, values_.size()); ++i)
+            if (visit(i, values_[i])) return true;
+        return false;
+    }
     // The frames of [from, to) as one block whose extremes are not known.
     template <class Visit>
     bool ForEachBlock(size_t from, size_t to, Visit&& visit) const {
@@ -115,6 +127,32 @@ public:
         const Block* r = &blocks_[cursor_];
         if (i < r->start || i - r->start >= r->count) r = &blocks_[cursor_ = BlockOf(i)];
         return DecodeSample<Bits>(r->sample + (i - r->start) * FrameBytes);
+    }
+    // The values of frames [from, to) into out: a loop of nothing but
+    // decoding, which a caller's loop over out then runs without the
+    // samples' bytes in the way of keeping its state in registers.
+    void CopyValues(size_t from, size_t to, int32_t* out) const {
+        for (size_t b = from < to ? BlockOf(from) : blocks_.size(); b < blocks_.size() && blocks_[b].start < to; ++b) {
+            const Block& r = blocks_[b];
+            const size_t start = std::max(from, r.start), end = std::min(to, r.start + r.count);
+            const uint8_t* p = r.sample + (start - r.start) * FrameBytes;
+            for (size_t i = start; i < end; ++i, p += FrameBytes) *out++ = DecodeSample<Bits>(p);
+        }
+    }
+    // Calls visit(i, value) for every frame of [from, to), in order, until
+    // it returns true; whether one did.
+    template <class Visit>
+    bool ForEachValue(size_t from, size_t to, Visit&& visit) const {
+        to = std::min(to, size_);
+        if (from >= to) return false;
+        for (size_t b = BlockOf(from); b < blocks_.size() && blocks_[b].start < to; ++b) {
+            const Block& r = blocks_[b];
+            const size_t start = std::max(from, r.start), end = std::min(to, r.start + r.count);
+            const uint8_t* p = r.sample + (start - r.start) * FrameBytes;
+            for (size_t i = start; i < end; ++i, p += FrameBytes)
+                if (visit(i, DecodeSample<Bits>(p))) return true;
+        }
+        return false;
     }
     // Calls visit(start, count, min, max) for each sub-block's part within
     // [from, to), in order, until it returns true; whether one did.

@@ -40,11 +40,12 @@ constexpr double MarksPerColumn = 500;
 
 enum class Signal {
     Silence, Sine, NoiseWithGaps, Spikes, Square,
-    QuietNoise, QuietRaised, Dither, SparseClips, Speech,
+    QuietNoise, QuietRaised, Dither, SparseClips, Speech, ClippedDither,
 };
 const char* Name(Signal s) {
     static const char* names[] = {"silence",     "sine",         "noise-with-gaps", "spikes",       "square",
-                                  "quiet-noise", "quiet-raised", "dither",          "sparse-clips", "speech"};
+                                  "quiet-noise", "quiet-raised", "dither",          "sparse-clips", "speech",
+                                  "clipped-dither"};
     return names[int(s)];
 }
 
@@ -114,6 +115,13 @@ std::vector<uint8_t> MakeSound(const Case& c, uint64_t frames) {
         case Signal::QuietNoise: v = 20 * step16 * uniform(rng); break;
         case Signal::QuietRaised: v = (100 + 20 * uniform(rng)) * step16; break;
         case Signal::Dither: v = double(int(rng() % 3) - 1) / full; break;
+        case Signal::ClippedDither:
+            // A square flattened at full scale, dithered a step inwards now
+            // and then, as a generator's gain and dither leave it: the lower
+            // level lies at the height of a row's centre.
+            v = right = (i / 400) % 2 ? 1.0 - (rng() % 3 == 0 ? 1.0 / full : 0.0)
+                                      : -1.0 + (rng() % 3 == 0 ? 0.5 / full : 0.0);
+            break;
         case Signal::SparseClips:
             v = i % 99991 == 5000 ? 1.0 : i % 77773 == 3000 ? -1.0 : 30 * step16 * uniform(rng);
             right = -v;  // both signs on both channels
@@ -410,6 +418,10 @@ std::vector<Case> Table() {
         for (Signal s : {S::QuietNoise, S::QuietRaised}) cases.push_back({16, channels, s, 200000.0, 71});
     }
     for (Signal s : loud) cases.push_back({16, 2, s, 200000.0, 71});
+    for (uint16_t bits : {8, 16, 24})
+        for (uint16_t channels : {1, 2}) cases.push_back({bits, channels, S::ClippedDither, 17000.0, 343});
+    cases.push_back({16, 2, S::ClippedDither, 1700.0, 780});
+    cases.push_back({16, 2, S::ClippedDither, 200000.0, 71});
     // Beyond 2^24 frames single precision no longer tells neighbouring
     // frames apart.
     for (Signal s : {S::NoiseWithGaps, S::SparseClips}) cases.push_back({16, 1, s, (16777216 + 300000) / 61.0, 71});
