@@ -86,6 +86,7 @@ bool FindWitness(const TraceGeometry& g, const Values& values, uint64_t first, d
     const size_t insideFrom = index(cx - half) - std::min<size_t>(index(cx - half), 1);
     const size_t insideTo = std::min(n, index(cx + half) + 2);
 
+    const double yPerValue = g.PixelY(1) - g.PixelY(0), yAtZero = g.PixelY(0);
     bool found = false;
     auto search = [&](size_t from, size_t to) {
         size_t previousOutside = 0;  // where looking back stops
@@ -95,6 +96,11 @@ bool FindWitness(const TraceGeometry& g, const Values& values, uint64_t first, d
                                            std::fabs(g.PixelX(first + start + count - 1) - cx));
             const double halfHeight = 0.5 + s - dxMost;  // nearer the centre height than this: not outside
             if (halfHeight <= 0) return false;  // (the stretch holds no such block away from its edges)
+            // First by the block's extremes, with a multiplication for the
+            // division (a few units in the last place against a sliver).
+            if (std::max(std::fabs(min * yPerValue + yAtZero - cy), std::fabs(max * yPerValue + yAtZero - cy)) <
+                halfHeight - 2 * s)
+                return false;
             const ValueRange within = ValuesBetween(g, cy - halfHeight + s, cy + halfHeight - s);
             if (min >= within.low && max <= within.high) return false;
             // A block wholly beyond the row holds only outside frames and no
@@ -276,13 +282,18 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
     // A stretch lying across a row's edge (a quiet trace at the height of
     // an edge) has one end row proven lit and the other not, with every
     // frame beyond the unproven row's centre height on the proven side.
-    // There a segment lights the unproven row's pixel only by starting
-    // inside its diamond, so only the frames that may lie inside it keep
-    // their segments. The rest are passed by corridor joins, which go from
-    // a kept frame straight to the proven extreme's height, level, and
-    // straight back to the next kept frame: they stay outside that diamond
-    // (beyond its centre height, moving away from it) and light only rows
-    // the stretch lights anyway.
+    // There the strip lights the unproven row's pixel exactly when a frame
+    // lies inside its diamond and the stretch ends outside it (near the
+    // column's edge, unless the sound ends there): the strip leaves the
+    // diamond later, upwards or downwards away from the centre height. So
+    // the frames certainly outside it go, one frame certainly inside it
+    // stands for all such when the stretch ends outside, and those too near its edge
+    // to tell stay, with their segments: the strip is joined by corridor joins,
+    // which go from a kept frame straight to the proven extreme's height,
+    // level, and straight back to the next kept frame. From a frame inside
+    // the diamond such a join leaves it as the strip would, from one
+    // outside it stays outside (beyond the centre height, moving away), and
+    // otherwise it lights only rows the stretch lights anyway.
     bool corridor = false;
     double unprovenRow = 0;
     int32_t corridorValue = 0;
@@ -323,31 +334,29 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
     // unproven row's diamond: the stretch comes no nearer its centre height
     // than its extreme on that side.
     size_t windowFrom = 0, windowTo = n;
-    if (corridor && rangeCount < 0) {
+    int32_t edgeLow = INT32_MIN, edgeHigh = INT32_MAX;  // the corridor's row: frames outside these values
+    const bool acrossEdge = corridor && rangeCount < 0;
+    if (acrossEdge) {
         const double nearest = std::min(std::fabs(lowY - (unprovenRow + 0.5)), std::fabs(highY - (unprovenRow + 0.5)));
-        const double half = 0.5 + s - nearest, origin = g.viewLeft - double(first);
+        const double half = 0.5 + DiamondTestSliver - nearest, origin = g.viewLeft - double(first);
         const double from = std::floor((column + 0.5 - half) * g.framesPerPixel + origin) - 1;
         const double to = std::ceil((column + 0.5 + half) * g.framesPerPixel + origin) + 2;
         windowFrom = from <= 0 ? 0 : from >= double(n) ? n : size_t(from);
         windowTo = to <= 0 ? 0 : to >= double(n) ? n : size_t(to);
+        if (unprovenRow == bottom.row) std::swap(edgeLow, innerLow);
+        else std::swap(edgeHigh, innerHigh);
     }
-    auto mayBeInside = [&](size_t i) {
-        return !corridor || PlaceInDiamond(g.PixelX(first + i), g.PixelY(values[i]), column + 0.5,
-                                           unprovenRow + 0.5) != DiamondPlace::Outside;
-    };
 
     // A frame inside a run of equal values lies on the straight line
     // through its neighbours and adds nothing.
     auto adds = [&](size_t i) {
-        return !(i > 0 && i + 1 < n && values[i - 1] == values[i] && values[i] == values[i + 1]) && mayBeInside(i);
+        return !(i > 0 && i + 1 < n && values[i - 1] == values[i] && values[i] == values[i + 1]);
     };
     if (innerLow != INT32_MIN || innerHigh != INT32_MAX) {
         size_t count = 0;
-        values.ForEachOutside(
-            innerLow, innerHigh, [&](size_t i) {
-                if (count <= MaxEndRowFrames && adds(i)) ++count;
-            },
-            windowFrom, windowTo);
+        values.ForEachOutside(innerLow, innerHigh, [&](size_t i) {
+            if (count <= MaxEndRowFrames && adds(i)) ++count;
+        });
         if (count > MaxEndRowFrames) {
             // Too many to keep: a side whose row (the end row without a
             // witness, or the row beyond an unsure edge) the strip certainly
@@ -433,9 +442,31 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
         if (i != SIZE_MAX) keep(i);
     };
     if (innerLow != INT32_MIN || innerHigh != INT32_MAX) {
+        values.ForEachOutside(innerLow, innerHigh, [&](size_t i) {
+            if (!adds(i)) return;
+            if (i > 0) keepUpTo(i - 1);
+            keepUpTo(i);
+            if (i + 1 < n) keepUpTo(i + 1);
+        });
+    }
+    if (acrossEdge) {
+        const auto place = [&](size_t i) {
+            return std::fabs(g.PixelX(first + i) - (column + 0.5)) + std::fabs(g.PixelY(values[i]) - (unprovenRow + 0.5));
+        };
+        // The strip leaves the diamond after an inside frame only if it goes
+        // on to a frame outside it: not so where the sound (or the stretch)
+        // ends inside it.
+        const bool endsOutside = place(n - 1) >= 0.5 + DiamondTestSliver;
+        bool insideKept = false;
         values.ForEachOutside(
-            innerLow, innerHigh, [&](size_t i) {
-                if (!adds(i)) return;
+            edgeLow, edgeHigh, [&](size_t i) {
+                const double d = place(i);
+                if (d >= 0.5 + DiamondTestSliver) return;
+                if (d <= 0.5 - DiamondTestSliver) {
+                    if (insideKept && endsOutside) return;
+                    insideKept = true;
+                }
+                // With the segments into it and out of it, as the strip has them.
                 if (i > 0) keepUpTo(i - 1);
                 keepUpTo(i);
                 if (i + 1 < n) keepUpTo(i + 1);

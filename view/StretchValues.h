@@ -64,8 +64,9 @@ public:
     // in order.
     template <class Visit>
     void ForEachOutside(int32_t low, int32_t high, Visit&& visit, size_t from = 0, size_t to = SIZE_MAX) const {
-        for (size_t i = from; i < std::min(to, values_.size()); ++i)
-            if (values_[i] < low || values_[i] > high) visit(i);
+        const int32_t* v = values_.data();
+        for (size_t i = from, end = std::min(to, values_.size()); i < end; ++i)
+            if (v[i] < low || v[i] > high) visit(i);
     }
     // The first and the last sample of [from, to) below low or above high;
     // SIZE_MAX when there is none.
@@ -205,18 +206,9 @@ public:
     // SIZE_MAX when there is none. Blocks whose extremes lie inside are not
     // read.
     size_t FirstOutside(int32_t low, int32_t high, size_t from, size_t to) const {
-        to = std::min(to, size_);
-        for (size_t b = from < to ? BlockOf(from) : blocks_.size(); b < blocks_.size() && blocks_[b].start < to; ++b) {
-            const Block& r = blocks_[b];
-            if (r.min >= low && r.max <= high) continue;
-            const size_t start = std::max(from, r.start), end = std::min(to, r.start + r.count);
-            const uint8_t* p = r.sample + (start - r.start) * FrameBytes;
-            for (size_t i = start; i < end; ++i, p += FrameBytes) {
-                const int32_t v = DecodeSample<Bits>(p);
-                if (v < low || v > high) return i;
-            }
-        }
-        return SIZE_MAX;
+        size_t found = SIZE_MAX;
+        ScanOutside(low, high, from, to, [&](size_t i) { return found = i, true; });
+        return found;
     }
     size_t LastOutside(int32_t low, int32_t high, size_t from, size_t to) const {
         to = std::min(to, size_);
@@ -237,21 +229,27 @@ public:
     // in order; blocks whose extremes lie inside are not read.
     template <class Visit>
     void ForEachOutside(int32_t low, int32_t high, Visit&& visit, size_t from = 0, size_t to = SIZE_MAX) const {
+        ScanOutside(low, high, from, to, [&](size_t i) { return visit(i), false; });
+    }
+
+private:
+    // ForEachOutside until visit(i) returns true; whether one did.
+    template <class Visit>
+    bool ScanOutside(int32_t low, int32_t high, size_t from, size_t to, Visit&& visit) const {
         to = std::min(to, size_);
-        if (from >= to) return;
-        for (size_t b = BlockOf(from); b < blocks_.size() && blocks_[b].start < to; ++b) {
+        for (size_t b = from < to ? BlockOf(from) : blocks_.size(); b < blocks_.size() && blocks_[b].start < to; ++b) {
             const Block& r = blocks_[b];
             if (r.min >= low && r.max <= high) continue;
             const size_t start = std::max(from, r.start), end = std::min(to, r.start + r.count);
             const uint8_t* p = r.sample + (start - r.start) * FrameBytes;
             for (size_t i = start; i < end; ++i, p += FrameBytes) {
                 const int32_t v = DecodeSample<Bits>(p);
-                if (v < low || v > high) visit(i);
+                if ((v < low || v > high) && visit(i)) return true;
             }
         }
+        return false;
     }
 
-private:
     struct Block {
         const uint8_t* sample;  // the channel's sample of the block's first frame
         size_t start, count;    // the block's first frame in the stretch, its frames

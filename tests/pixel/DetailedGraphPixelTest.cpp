@@ -31,11 +31,11 @@ namespace {
 // Below this many frames per pixel every frame keeps its vertex.
 constexpr double MergingFramesPerPixel = 8;
 // What a reduction may keep for each plot column of each trace once it
-// merges: vertices, and clipping marks. Set from what the loud sounds of the
-// table need today (the most: a stereo square at 200,000 frames per pixel,
-// whose lower level lies at the height of the middle row's centre); the
-// largest figures of a run are printed at its end.
-constexpr double VerticesPerColumn = 16000;
+// merges: vertices, and clipping marks. Set from what the table needs today
+// (the most vertices: an 8-bit stereo clipped square with dither, whose
+// levels lie a row apart); the largest figures of a run are printed at its
+// end.
+constexpr double VerticesPerColumn = 4000;
 constexpr double MarksPerColumn = 500;
 
 enum class Signal {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <utility>
 #include <random>
@@ -61,7 +62,24 @@ TEST(DetailedGraphStretch, InPlaceAndCopiedReadersAgree) {
         inPlace.ForEachOutside(-15000, 15000, [&](size_t i) { a.push_back(i); });
         copied.ForEachOutside(-15000, 15000, [&](size_t i) { b.push_back(i); });
         EXPECT_EQ(a, b);
-        EXPECT_FALSE(a.empty());
+        ASSERT_FALSE(a.empty());
+        // The searches from either end, over ranges that start and end inside
+        // a block, find the outliers the visit found.
+        const size_t n = copied.size(), from = a.front() / 2 + 3, to = n - 5;
+        const auto firstIn = std::lower_bound(a.begin(), a.end(), from);
+        const auto lastIn = std::lower_bound(a.begin(), a.end(), to) - 1;
+        const auto ends = [&](const auto& r) {
+            return std::pair{r.FirstOutside(-15000, 15000, from, to), r.LastOutside(-15000, 15000, from, to)};
+        };
+        EXPECT_EQ(ends(inPlace), std::pair(*firstIn, *lastIn));
+        EXPECT_EQ(ends(copied), std::pair(*firstIn, *lastIn));
+        EXPECT_EQ(inPlace.FirstOutside(INT32_MIN, INT32_MAX, 0, n), SIZE_MAX);
+        EXPECT_EQ(copied.LastOutside(INT32_MIN, INT32_MAX, 0, n), SIZE_MAX);
+        // Read in order, in pieces or one by one, they give the same values.
+        std::vector<int32_t> pieces(n - 10), oneByOne;
+        inPlace.CopyValues(7, n - 3, pieces.data());
+        copied.ForEachValue(7, n - 3, [&](size_t, int32_t v) { oneByOne.push_back(v); return false; });
+        EXPECT_EQ(pieces, oneByOne);
     }
     // The right pass took every extreme the left one gathered: none was
     // read afresh or left over.
