@@ -23,13 +23,15 @@ constexpr double HourBytes = double(HourFragmentSize) * HourFragments;  // 635,0
 // Quiet room noise: each sample 280 plus or minus up to 40. 280 is the
 // middle of a pixel row of a half-height stereo trace in the 235-pixel plot
 // (zero itself lies within 10 values of a row's edge), so each trace stays
-// inside one row: the sound the detailed graph reduces least.
+// inside one row.
 constexpr int QuietLevel = 280;
 constexpr int QuietSpread = 40;
 
 enum class HourSound {
     FullScaleNoise,  // every byte random
     QuietRoomNoise,
+    RoomNoiseAtZero,  // a recording's room noise: QuietSpread around zero, each trace across a row's edge
+    ClippedSquare,    // 50 Hz at full scale, a step of dither now and then: the lower level at a row's centre height
 };
 
 // Built on first use and shared by a benchmark and its baseline, so they
@@ -53,7 +55,13 @@ SoundFragment* HourChain(HourSound sound) {
         } else {
             for (uint32_t b = 0; b + 1 < HourFragmentSize; b += 2) {
                 state = state * 1664525u + 1013904223u;
-                const int16_t v = int16_t(QuietLevel - QuietSpread + int((state >> 16) % (2 * QuietSpread + 1)));
+                const int noise = int((state >> 16) % (2 * QuietSpread + 1)) - QuietSpread;
+                const uint64_t frame = (uint64_t(i) * HourFragmentSize + b) / 4;
+                const bool dither = (state >> 8) % 3 == 0;
+                const int16_t v = sound == HourSound::QuietRoomNoise  ? int16_t(QuietLevel + noise)
+                                  : sound == HourSound::RoomNoiseAtZero ? int16_t(noise * 16 / QuietSpread)
+                                  : (frame / 441) % 2                  ? int16_t(32767 - dither)
+                                                                       : int16_t(-32768 + dither);
                 std::memcpy(f->Data + b, &v, 2);
             }
         }
@@ -151,12 +159,24 @@ BENCHMARK(BM_BuildDetailedGraph)->Unit(benchmark::kMillisecond);
 void BM_Baseline_BuildDetailedGraph(benchmark::State& state) { PlainPass(state, HourSound::FullScaleNoise); }
 BENCHMARK(BM_Baseline_BuildDetailedGraph)->Unit(benchmark::kMillisecond);
 
-// The hour the scan reduces least.
+// Quiet sounds and a clipped one, where the scan has the most to decide.
 void BM_BuildDetailedGraph_QuietRoomNoise(benchmark::State& state) { ScanHour(state, HourSound::QuietRoomNoise); }
 BENCHMARK(BM_BuildDetailedGraph_QuietRoomNoise)->Unit(benchmark::kMillisecond);
 void BM_Baseline_BuildDetailedGraph_QuietRoomNoise(benchmark::State& state) {
     PlainPass(state, HourSound::QuietRoomNoise);
 }
 BENCHMARK(BM_Baseline_BuildDetailedGraph_QuietRoomNoise)->Unit(benchmark::kMillisecond);
+void BM_BuildDetailedGraph_RoomNoiseAtZero(benchmark::State& state) { ScanHour(state, HourSound::RoomNoiseAtZero); }
+BENCHMARK(BM_BuildDetailedGraph_RoomNoiseAtZero)->Unit(benchmark::kMillisecond);
+void BM_Baseline_BuildDetailedGraph_RoomNoiseAtZero(benchmark::State& state) {
+    PlainPass(state, HourSound::RoomNoiseAtZero);
+}
+BENCHMARK(BM_Baseline_BuildDetailedGraph_RoomNoiseAtZero)->Unit(benchmark::kMillisecond);
+void BM_BuildDetailedGraph_ClippedSquare(benchmark::State& state) { ScanHour(state, HourSound::ClippedSquare); }
+BENCHMARK(BM_BuildDetailedGraph_ClippedSquare)->Unit(benchmark::kMillisecond);
+void BM_Baseline_BuildDetailedGraph_ClippedSquare(benchmark::State& state) {
+    PlainPass(state, HourSound::ClippedSquare);
+}
+BENCHMARK(BM_Baseline_BuildDetailedGraph_ClippedSquare)->Unit(benchmark::kMillisecond);
 
 }  // namespace

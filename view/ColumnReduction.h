@@ -213,8 +213,12 @@ constexpr size_t MaxEndRowFrames = 64;
 // its own: a witness proves its pixel lit, and the reduced strip leaves the
 // diamond the same way (a spur from the witness's inside frame to its
 // outside frame and back, or the two frames' own segment when they follow
-// each other). Without a witness the end row's frames keep their segments,
-// with the frames before and after them, as long as they are few; beyond
+// each other). An end row without a witness, where the other one has one,
+// keeps the frames the rasterizer's rounding decides on: across a row's edge
+// those too near its diamond's edge to tell, at a level at its centre height
+// one segment of each kind (view/EndRowKinds.h), the strip joined through
+// the proven row. Otherwise the end row's frames keep their segments, with
+// the frames before and after them, as long as they are few; beyond
 // MaxEndRowFrames the pixel is lit (by a spur inside it) when the strip
 // leaves the diamond by exact arithmetic, and the rasterizer's rounding is
 // not followed there. An extreme within a sliver of a row's edge may be on

@@ -36,6 +36,11 @@ constexpr int MaxKeptRanges = 64;
 // (real segments, so nothing changes): dither near the column's middle
 // would otherwise make a range of every other frame.
 constexpr size_t RangeMergeGap = 16;
+// A segment along x starts on a side of the column's middle that single
+// precision and the 1/256-pixel snap may change within this much of it:
+// half a snap step and single precision's error on plots up to 2,000
+// pixels wide (view/RasterModel.h).
+constexpr double MiddleMargin = EdgeSnap + 1.0 / 1024;
 
 // The ranges of frames of the stretch (values[i] is frame first + i) that
 // row `row` depends on, in order, when the other end row (above when
@@ -117,7 +122,7 @@ int KeptRangesByKind(const TraceGeometry& g, const Values& values, uint64_t firs
             if (f.safe) note(Departure, p.v, p.v, p.right, p.i);
             else if (!f.deep) return;  // the next frame's own seed holds the segment
             else if (std::llabs(int64_t(f.v) - p.v) <= alongXValues &&
-                     std::fabs(g.PixelX(first + p.i) - cx) <= 2 * s)
+                     std::fabs(g.PixelX(first + p.i) - cx) <= MiddleMargin)
                 seed(p.i, f.i);
             else note(Internal, p.v, f.v, p.right, p.i);
         }
@@ -137,7 +142,7 @@ int KeptRangesByKind(const TraceGeometry& g, const Values& values, uint64_t firs
         // mask of the pairs of values that follow each other; only a new
         // kind among them is looked for frame by frame.
         constexpr int32_t MaskValues = 8;
-        const bool maskable = oneSide && std::fabs(x0) > 2 * s && std::fabs(x1) > 2 * s;
+        const bool maskable = oneSide && std::fabs(x0) > MiddleMargin && std::fabs(x1) > MiddleMargin;
         const bool onRight = x0 > 0;
         const int32_t base = provenAbove ? min : max - (MaskValues - 1);
         const auto masked = [&](int32_t v) { return uint32_t(v - base) < uint32_t(MaskValues); };

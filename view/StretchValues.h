@@ -183,11 +183,15 @@ private:
         blocks_.push_back({frames + channel_ * SampleBytes, size_, count, min, max});
         size_ += count;
     }
+    // The block holding frame i: reads go mostly forward, so the block of
+    // the last search and the one after it are tried first.
     size_t BlockOf(size_t i) const {
-        return size_t(std::upper_bound(blocks_.begin(), blocks_.end(), i,
-                                       [](size_t at, const Block& block) { return at < block.start; }) -
-                      blocks_.begin()) -
-               1;
+        for (size_t b = cursor_; b < blocks_.size() && b <= cursor_ + 1; ++b)
+            if (i >= blocks_[b].start && i - blocks_[b].start < blocks_[b].count) return cursor_ = b;
+        return cursor_ = size_t(std::upper_bound(blocks_.begin(), blocks_.end(), i,
+                                                 [](size_t at, const Block& block) { return at < block.start; }) -
+                                blocks_.begin()) -
+                         1;
     }
 
 public:
