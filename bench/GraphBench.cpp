@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "sound/Narration.h"
@@ -154,29 +156,22 @@ void ScanHour(benchmark::State& state, HourSound sound) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(HourBytes));
 }
 
-void BM_BuildDetailedGraph(benchmark::State& state) { ScanHour(state, HourSound::FullScaleNoise); }
-BENCHMARK(BM_BuildDetailedGraph)->Unit(benchmark::kMillisecond);
-void BM_Baseline_BuildDetailedGraph(benchmark::State& state) { PlainPass(state, HourSound::FullScaleNoise); }
-BENCHMARK(BM_Baseline_BuildDetailedGraph)->Unit(benchmark::kMillisecond);
-
-// Quiet sounds and a clipped one, where the scan has the most to decide.
-void BM_BuildDetailedGraph_QuietRoomNoise(benchmark::State& state) { ScanHour(state, HourSound::QuietRoomNoise); }
-BENCHMARK(BM_BuildDetailedGraph_QuietRoomNoise)->Unit(benchmark::kMillisecond);
-void BM_Baseline_BuildDetailedGraph_QuietRoomNoise(benchmark::State& state) {
-    PlainPass(state, HourSound::QuietRoomNoise);
-}
-BENCHMARK(BM_Baseline_BuildDetailedGraph_QuietRoomNoise)->Unit(benchmark::kMillisecond);
-void BM_BuildDetailedGraph_RoomNoiseAtZero(benchmark::State& state) { ScanHour(state, HourSound::RoomNoiseAtZero); }
-BENCHMARK(BM_BuildDetailedGraph_RoomNoiseAtZero)->Unit(benchmark::kMillisecond);
-void BM_Baseline_BuildDetailedGraph_RoomNoiseAtZero(benchmark::State& state) {
-    PlainPass(state, HourSound::RoomNoiseAtZero);
-}
-BENCHMARK(BM_Baseline_BuildDetailedGraph_RoomNoiseAtZero)->Unit(benchmark::kMillisecond);
-void BM_BuildDetailedGraph_ClippedSquare(benchmark::State& state) { ScanHour(state, HourSound::ClippedSquare); }
-BENCHMARK(BM_BuildDetailedGraph_ClippedSquare)->Unit(benchmark::kMillisecond);
-void BM_Baseline_BuildDetailedGraph_ClippedSquare(benchmark::State& state) {
-    PlainPass(state, HourSound::ClippedSquare);
-}
-BENCHMARK(BM_Baseline_BuildDetailedGraph_ClippedSquare)->Unit(benchmark::kMillisecond);
+// Each hour's scan beside a plain pass over the same bytes, one hour after
+// the other: full-scale noise, then quiet sounds and a clipped one, where
+// the scan has the most to decide.
+const bool detailedGraphBenchmarks = [] {
+    const std::pair<const char*, HourSound> hours[] = {{"", HourSound::FullScaleNoise},
+                                                       {"_QuietRoomNoise", HourSound::QuietRoomNoise},
+                                                       {"_RoomNoiseAtZero", HourSound::RoomNoiseAtZero},
+                                                       {"_ClippedSquare", HourSound::ClippedSquare}};
+    for (const auto& [suffix, sound] : hours) {
+        benchmark::RegisterBenchmark((std::string("BM_BuildDetailedGraph") + suffix).c_str(), ScanHour, sound)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((std::string("BM_Baseline_BuildDetailedGraph") + suffix).c_str(), PlainPass,
+                                     sound)
+            ->Unit(benchmark::kMillisecond);
+    }
+    return true;
+}();
 
 }  // namespace

@@ -39,23 +39,31 @@ bool FindWitness(const TraceGeometry& g, const Values& values, uint64_t first, d
     const ValueRange nearRow = ValuesBetween(g, row - s, row + 1 + s);
     if (inRow.low > inRow.high) return false;
     const auto clear = [&](int32_t v) { return below.Holds(v) || above.Holds(v); };
-    // Without a frame in the row clear of its centre height (a level at that
-    // height, say) there is no inside frame: one plain pass tells.
+    // Inside frames lie only where the diamond reaches as near its centre
+    // height as the stretch comes (all of it, when the stretch passes that
+    // height): an outside frame before them, or after the first outside
+    // frame beyond them, has none to look back to.
+    const double lowY = g.PixelY(low), highY = g.PixelY(high);
+    const double nearest = highY < cy ? cy - highY : lowY > cy ? lowY - cy : 0;
+    const double half = 0.5 - DiamondTestSliver - nearest;
+    if (half <= 2 * s) return false;
+    size_t insideFrom = g.FrameIndexAt(cx - half, first, n);
+    insideFrom -= insideFrom > 0;
+    const size_t insideTo = std::min(n, g.FrameIndexAt(cx + half, first, n) + 2);
+
+    // Without a frame there in the row and clear of its centre height (a
+    // level at that height, say) there is no inside frame: one plain pass
+    // tells.
     const ValueRange lowerHalf{inRow.low, below.high}, upperHalf{above.low, inRow.high};
     bool candidate = false;
-    values.ForEachBlock(0, n, [&](size_t start, size_t count, int32_t min, int32_t max) {
+    values.ForEachBlock(insideFrom, insideTo, [&](size_t start, size_t count, int32_t min, int32_t max) {
         // Beyond the row, or all within a sliver of its centre height.
         if (max < inRow.low || min > inRow.high || (min > below.high && max < above.low)) return false;
-        constexpr size_t Piece = 256;
-        int32_t buffer[Piece];
-        for (size_t from = start; from < start + count && !candidate; from += Piece) {
-            const size_t to = std::min(start + count, from + Piece);
-            values.CopyValues(from, to, buffer);
+        return candidate = values.ForEachPiece(start, start + count, [&](size_t, const int32_t* v, size_t k) {
             bool any = false;
-            for (size_t i = 0; i < to - from; ++i) any |= lowerHalf.Holds(buffer[i]) | upperHalf.Holds(buffer[i]);
-            candidate = any;
-        }
-        return candidate;
+            for (size_t i = 0; i < k; ++i) any |= lowerHalf.Holds(v[i]) | upperHalf.Holds(v[i]);
+            return any;
+        });
     });
     if (!candidate) return false;
     const auto isInside = [&](size_t i, int32_t v) {
@@ -69,22 +77,6 @@ bool FindWitness(const TraceGeometry& g, const Values& values, uint64_t first, d
     // diamond this search does not follow: there only a frame's own next
     // one serves.
     const size_t lookBackLimit = g.framesPerPixel < 1024 ? 1 : SIZE_MAX;
-
-    // Inside frames lie only where the diamond reaches as near its centre
-    // height as the stretch comes (all of it, when the stretch passes that
-    // height): an outside frame before them, or after the first outside
-    // frame beyond them, has none to look back to.
-    const double lowY = g.PixelY(low), highY = g.PixelY(high);
-    const double nearest = highY < cy ? cy - highY : lowY > cy ? lowY - cy : 0;
-    const double half = 0.5 - DiamondTestSliver - nearest;
-    if (half <= 2 * s) return false;
-    const double origin = g.viewLeft - double(first);
-    const auto index = [&](double x) {
-        const double i = x * g.framesPerPixel + origin;
-        return i <= 0 ? size_t(0) : i >= double(n) ? n : size_t(i);
-    };
-    const size_t insideFrom = index(cx - half) - std::min<size_t>(index(cx - half), 1);
-    const size_t insideTo = std::min(n, index(cx + half) + 2);
 
     const double yPerValue = g.PixelY(1) - g.PixelY(0), yAtZero = g.PixelY(0);
     bool found = false;
@@ -106,32 +98,31 @@ bool FindWitness(const TraceGeometry& g, const Values& values, uint64_t first, d
             // A block wholly beyond the row holds only outside frames and no
             // inside one: its first frame is the one to look back from.
             const bool beyond = max < nearRow.low || min > nearRow.high;
-            // Read in pieces into a buffer, so that the loop keeps its state
-            // in registers.
-            constexpr size_t Piece = 256;
-            int32_t buffer[Piece];
-            const size_t end = beyond ? start + 1 : start + count;
-            for (size_t j = start; j < end; ++j) {
-                if ((j - start) % Piece == 0) values.CopyValues(j, std::min(end, j + Piece), buffer);
-                const int32_t v = buffer[(j - start) % Piece];
-                if (within.Holds(v)) continue;
-                if (nearRow.Holds(v) &&
-                    PlaceInDiamond(g.PixelX(first + j), g.PixelY(v), cx, cy) != DiamondPlace::Outside)
-                    continue;
-                // Frame j is outside: an inside frame before it, with only
-                // frames clear of the centre height between, proves the pixel.
-                for (size_t k = j, steps = 0; k > std::max(previousOutside, insideFrom) && steps < lookBackLimit; ++steps) {
-                    const int32_t u = values[--k];
-                    if (isInside(k, u)) {
-                        inside = k;
-                        outside = j;
-                        return found = true;
+            const auto outsideFrames = [&](size_t at, const int32_t* piece, size_t count) {
+                for (size_t j = at; j < at + count; ++j) {
+                    const int32_t v = piece[j - at];
+                    if (within.Holds(v)) continue;
+                    if (nearRow.Holds(v) &&
+                        PlaceInDiamond(g.PixelX(first + j), g.PixelY(v), cx, cy) != DiamondPlace::Outside)
+                        continue;
+                    // Frame j is outside: an inside frame before it, with only
+                    // frames clear of the centre height between, proves the pixel.
+                    for (size_t k = j, steps = 0; k > std::max(previousOutside, insideFrom) && steps < lookBackLimit;
+                         ++steps) {
+                        const int32_t u = values[--k];
+                        if (isInside(k, u)) {
+                            inside = k;
+                            outside = j;
+                            return found = true;
+                        }
+                        if (!clear(u)) break;
                     }
-                    if (!clear(u)) break;
+                    previousOutside = j;
+                    if (j >= insideTo) return true;
                 }
-                previousOutside = j;
-                if (j >= insideTo) return true;
-            }
+                return false;
+            };
+            if (values.ForEachPiece(start, beyond ? start + 1 : start + count, outsideFrames)) return true;
             if (beyond) previousOutside = start + count - 1;
             return false;
         });
@@ -304,7 +295,9 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
     // Frames far apart in x make segments along x that may cut through the
     // diamond between two frames outside it: only where frames are packed
     // closer than a sliver does an outside frame's segment stay outside.
-    if (!oneRow && proven[0] != proven[1] && !top.unsure && !bottom.unsure && g.framesPerPixel >= 1024) {
+    const bool oneProven =
+        !oneRow && proven[0] != proven[1] && !top.unsure && !bottom.unsure && g.framesPerPixel >= 1024;
+    if (oneProven) {
         if (proven[0] && lowY > bottom.row + 0.5 + s) {
             corridor = true, unprovenRow = bottom.row, corridorValue = high;
         } else if (proven[1] && highY < top.row + 0.5 - s) {
@@ -319,8 +312,7 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
     FrameRange ranges[MaxKeptRanges];
     int rangeCount = -1;
     const bool provenAbove = proven[0];
-    if (!corridor && !oneRow && proven[0] != proven[1] && !top.unsure && !bottom.unsure &&
-        g.framesPerPixel >= 1024 && (provenAbove ? highY > bottom.row + 1 + s : lowY < top.row - s)) {
+    if (oneProven && !corridor && (provenAbove ? highY > bottom.row + 1 + s : lowY < top.row - s)) {
         size_t kept[12];
         int keptCount = 0;
         for (size_t i : {size_t(0), n - 1, provenAbove ? highAt : lowAt}) kept[keptCount++] = i;
@@ -342,11 +334,10 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
     const bool acrossEdge = corridor && rangeCount < 0;
     if (acrossEdge) {
         const double nearest = std::min(std::fabs(lowY - (unprovenRow + 0.5)), std::fabs(highY - (unprovenRow + 0.5)));
-        const double half = 0.5 + DiamondTestSliver - nearest, origin = g.viewLeft - double(first);
-        const double from = std::floor((column + 0.5 - half) * g.framesPerPixel + origin) - 1;
-        const double to = std::ceil((column + 0.5 + half) * g.framesPerPixel + origin) + 2;
-        windowFrom = from <= 0 ? 0 : from >= double(n) ? n : size_t(from);
-        windowTo = to <= 0 ? 0 : to >= double(n) ? n : size_t(to);
+        const double half = 0.5 + DiamondTestSliver - nearest;
+        windowFrom = g.FrameIndexAt(column + 0.5 - half, first, n);
+        windowFrom -= windowFrom > 0;
+        windowTo = std::min(n, g.FrameIndexAt(column + 0.5 + half, first, n) + 3);
         if (unprovenRow == bottom.row) std::swap(edgeLow, innerLow);
         else std::swap(edgeHigh, innerHigh);
     }
@@ -445,12 +436,15 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
         while (nextMust < mustCount && must[nextMust] <= i) keep(must[nextMust++]);
         if (i != SIZE_MAX) keep(i);
     };
+    // Frame i with the segments into it and out of it, as the strip has them.
+    auto keepWithSegments = [&](size_t i) {
+        if (i > 0) keepUpTo(i - 1);
+        keepUpTo(i);
+        if (i + 1 < n) keepUpTo(i + 1);
+    };
     if (innerLow != INT32_MIN || innerHigh != INT32_MAX) {
         values.ForEachOutside(innerLow, innerHigh, [&](size_t i) {
-            if (!adds(i)) return;
-            if (i > 0) keepUpTo(i - 1);
-            keepUpTo(i);
-            if (i + 1 < n) keepUpTo(i + 1);
+            if (adds(i)) keepWithSegments(i);
         });
     }
     if (acrossEdge) {
@@ -470,10 +464,7 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
                     if (insideKept && endsOutside) return;
                     insideKept = true;
                 }
-                // With the segments into it and out of it, as the strip has them.
-                if (i > 0) keepUpTo(i - 1);
-                keepUpTo(i);
-                if (i + 1 < n) keepUpTo(i + 1);
+                keepWithSegments(i);
             },
             windowFrom, windowTo);
     }

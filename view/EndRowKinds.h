@@ -161,10 +161,6 @@ int KeptRangesByKind(const TraceGeometry& g, const Values& values, uint64_t firs
         };
         constexpr size_t Chunk = 32;
         const Frame before = previous;
-        // Read in pieces into a buffer, so that the loop keeps its state in
-        // registers.
-        constexpr size_t Piece = 256;
-        int32_t buffer[Piece];
         Frame last = previous;
         // One frame looked at on its own.
         int32_t pv = last.v;
@@ -181,21 +177,20 @@ int KeptRangesByKind(const TraceGeometry& g, const Values& values, uint64_t firs
                 pairs |= uint64_t(1) << ((pv - base) * MaskValues + (v - base));
             } else {
                 if (!isSafe && !isDeep) seed(i, i);
-                pair(i == start ? before : Frame{pv, last.safe, last.deep, last.right, i - 1}, {v, isSafe, isDeep, onSide, i});
+                pair({pv, last.safe, last.deep, last.right, i - 1}, {v, isSafe, isDeep, onSide, i});
             }
             last.safe = isSafe, last.deep = isDeep, last.right = onSide;
             pv = v;
             pDeepInRow = isDeep;
         };
-        for (size_t from = start; from < end; from += Piece) {
-            const size_t to = std::min(end, from + Piece);
-            values.CopyValues(from, to, buffer);
+        values.ForEachPiece(start, end, [&](size_t from, const int32_t* piece, size_t count) {
+            const size_t to = from + count;
             // Chunk by chunk: one wholly beyond the row, or of the level and
             // of known kinds only, is passed over after its first frame,
             // which pairs with the frame before it.
             for (size_t c = from; c < to; c += Chunk) {
                 const size_t cEnd = std::min(to, c + Chunk);
-                const int32_t* b = buffer + (c - from);
+                const int32_t* b = piece + (c - from);
                 int32_t lo = b[0], hi = b[0];
                 for (size_t k = 1; k < cEnd - c; ++k) {
                     lo = std::min(lo, b[k]);
@@ -215,19 +210,23 @@ int KeptRangesByKind(const TraceGeometry& g, const Values& values, uint64_t firs
                 for (size_t i = c + 1; i < cEnd; ++i) look(i, b[i - c]);
             }
             last.v = pv, last.i = to - 1;
-        }
+            return false;
+        });
         previous = last;
         for (; pairs; pairs &= pairs - 1) {
             const int bit = __builtin_ctzll(pairs);
             const int32_t from = base + bit / MaskValues, to = base + bit % MaskValues;
             if (find(Internal, from, to, onRight) >= 0) continue;
             int32_t v = before.v;  // the pair may begin with the frame before the block
-            values.ForEachValue(start, end, [&](size_t i, int32_t next) {
-                if (v == from && next == to && (i > start || (before.deep && !before.safe))) {
-                    note(Internal, from, to, onRight, i - 1);
-                    return true;
+            values.ForEachPiece(start, end, [&](size_t at, const int32_t* piece, size_t count) {
+                for (size_t i = at; i < at + count; ++i) {
+                    const int32_t next = piece[i - at];
+                    if (v == from && next == to && (i > start || (before.deep && !before.safe))) {
+                        note(Internal, from, to, onRight, i - 1);
+                        return true;
+                    }
+                    v = next;
                 }
-                v = next;
                 return false;
             });
         }
@@ -236,19 +235,17 @@ int KeptRangesByKind(const TraceGeometry& g, const Values& values, uint64_t firs
     if (tooMany) return -1;
 
     // The kinds' segments and the frames kept anyway join the seeds, in order.
-    for (int k = 0; k < kindCount; ++k) {
-        const size_t at = kinds[k].at;
-        const FrameRange r = kinds[k].type == Arrival ? FrameRange{at - 1, at} : FrameRange{at, at + 1};
+    const auto insert = [&](FrameRange r) {
         int i = seedCount++;
         for (; i > 0 && seeds[i - 1].from > r.from; --i) seeds[i] = seeds[i - 1];
         seeds[i] = r;
+    };
+    for (int k = 0; k < kindCount; ++k) {
+        const size_t at = kinds[k].at;
+        insert(kinds[k].type == Arrival ? FrameRange{at - 1, at} : FrameRange{at, at + 1});
     }
-    for (int m = 0; m < mustCount; ++m) {
-        if (safe(values[must[m]])) continue;
-        int i = seedCount++;
-        for (; i > 0 && seeds[i - 1].from > must[m]; --i) seeds[i] = seeds[i - 1];
-        seeds[i] = {must[m], must[m]};
-    }
+    for (int m = 0; m < mustCount; ++m)
+        if (!safe(values[must[m]])) insert({must[m], must[m]});
 
     // Each range grows until a join may reach it: backwards to a frame beyond
     // the row or one the strip already arrives at from the proven side,

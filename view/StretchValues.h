@@ -28,17 +28,12 @@ public:
     }
     size_t size() const { return values_.size(); }
     int32_t operator[](size_t i) const { return values_[i]; }
-    // The values of frames [from, to) into out.
-    void CopyValues(size_t from, size_t to, int32_t* out) const {
-        std::copy(values_.begin() + from, values_.begin() + to, out);
-    }
-    // Calls visit(i, value) for every frame of [from, to), in order, until
-    // it returns true; whether one did.
+    // Calls visit(start, values, count) for the values of frames [from, to)
+    // until it returns true; whether one did. Here in one piece.
     template <class Visit>
-    bool ForEachValue(size_t from, size_t to, Visit&& visit) const {
-        for (size_t i = from; i < std::min(to, values_.size()); ++i)
-            if (visit(i, values_[i])) return true;
-        return false;
+    bool ForEachPiece(size_t from, size_t to, Visit&& visit) const {
+        to = std::min(to, values_.size());
+        return from < to && visit(from, values_.data() + from, to - from);
     }
     // The frames of [from, to) as one block whose extremes are not known.
     template <class Visit>
@@ -129,29 +124,24 @@ public:
         if (i < r->start || i - r->start >= r->count) r = &blocks_[cursor_ = BlockOf(i)];
         return DecodeSample<Bits>(r->sample + (i - r->start) * FrameBytes);
     }
-    // The values of frames [from, to) into out: a loop of nothing but
-    // decoding, which a caller's loop over out then runs without the
-    // samples' bytes in the way of keeping its state in registers.
-    void CopyValues(size_t from, size_t to, int32_t* out) const {
-        for (size_t b = from < to ? BlockOf(from) : blocks_.size(); b < blocks_.size() && blocks_[b].start < to; ++b) {
-            const Block& r = blocks_[b];
-            const size_t start = std::max(from, r.start), end = std::min(to, r.start + r.count);
-            const uint8_t* p = r.sample + (start - r.start) * FrameBytes;
-            for (size_t i = start; i < end; ++i, p += FrameBytes) *out++ = DecodeSample<Bits>(p);
-        }
-    }
-    // Calls visit(i, value) for every frame of [from, to), in order, until
-    // it returns true; whether one did.
+    // Calls visit(start, values, count) for the values of frames [from, to)
+    // in pieces of at most PieceFrames, in order, until it returns true;
+    // whether one did. The values are decoded into a buffer first, so that
+    // the caller's loop over them keeps its state in registers (with the
+    // samples' bytes in the way, every store would have to wait for them).
+    static constexpr size_t PieceFrames = 256;
     template <class Visit>
-    bool ForEachValue(size_t from, size_t to, Visit&& visit) const {
-        to = std::min(to, size_);
-        if (from >= to) return false;
-        for (size_t b = BlockOf(from); b < blocks_.size() && blocks_[b].start < to; ++b) {
-            const Block& r = blocks_[b];
-            const size_t start = std::max(from, r.start), end = std::min(to, r.start + r.count);
-            const uint8_t* p = r.sample + (start - r.start) * FrameBytes;
-            for (size_t i = start; i < end; ++i, p += FrameBytes)
-                if (visit(i, DecodeSample<Bits>(p))) return true;
+    bool ForEachPiece(size_t from, size_t to, Visit&& visit) const {
+        int32_t buffer[PieceFrames];
+        for (to = std::min(to, size_); from < to; from += PieceFrames) {
+            const size_t end = std::min(to, from + PieceFrames);
+            int32_t* out = buffer;
+            ForEachPart(from, end, [&](const Block& r, size_t start, size_t stop) {
+                const uint8_t* p = r.sample + (start - r.start) * FrameBytes;
+                for (size_t i = start; i < stop; ++i, p += FrameBytes) *out++ = DecodeSample<Bits>(p);
+                return false;
+            });
+            if (visit(from, buffer, end - from)) return true;
         }
         return false;
     }
@@ -159,42 +149,11 @@ public:
     // [from, to), in order, until it returns true; whether one did.
     template <class Visit>
     bool ForEachBlock(size_t from, size_t to, Visit&& visit) const {
-        if (from >= to) return false;
-        for (size_t b = BlockOf(from); b < blocks_.size() && blocks_[b].start < to; ++b) {
-            const Block& r = blocks_[b];
-            const size_t start = std::max(from, r.start), end = std::min(to, r.start + r.count);
-            if (start < end && visit(start, end - start, r.min, r.max)) return true;
-        }
-        return false;
+        return ForEachPart(from, to, [&](const Block& r, size_t start, size_t stop) {
+            return visit(start, stop - start, r.min, r.max);
+        });
     }
 
-private:
-    void AppendBlock(const uint8_t* frames, size_t count) {
-        int32_t min, max;
-        if (other_ && channel_ == 1 && other_->taken + 2 <= other_->extremes.size()) {
-            min = other_->extremes[other_->taken++];
-            max = other_->extremes[other_->taken++];
-        } else {
-            ::Extremes x{{INT32_MAX, INT32_MAX}, {INT32_MIN, INT32_MIN}};
-            ScanFrameExtremes<Bits, Channels>(frames, count, x);
-            min = x.min[channel_], max = x.max[channel_];
-            if (other_ && channel_ == 0) other_->extremes.insert(other_->extremes.end(), {x.min[1], x.max[1]});
-        }
-        blocks_.push_back({frames + channel_ * SampleBytes, size_, count, min, max});
-        size_ += count;
-    }
-    // The block holding frame i: reads go mostly forward, so the block of
-    // the last search and the one after it are tried first.
-    size_t BlockOf(size_t i) const {
-        for (size_t b = cursor_; b < blocks_.size() && b <= cursor_ + 1; ++b)
-            if (i >= blocks_[b].start && i - blocks_[b].start < blocks_[b].count) return cursor_ = b;
-        return cursor_ = size_t(std::upper_bound(blocks_.begin(), blocks_.end(), i,
-                                                 [](size_t at, const Block& block) { return at < block.start; }) -
-                                blocks_.begin()) -
-                         1;
-    }
-
-public:
     void Extremes(int32_t& low, size_t& lowAt, int32_t& high, size_t& highAt) const {
         low = INT32_MAX;
         high = INT32_MIN;
@@ -237,19 +196,54 @@ public:
     }
 
 private:
+    void AppendBlock(const uint8_t* frames, size_t count) {
+        int32_t min, max;
+        if (other_ && channel_ == 1 && other_->taken + 2 <= other_->extremes.size()) {
+            min = other_->extremes[other_->taken++];
+            max = other_->extremes[other_->taken++];
+        } else {
+            ::Extremes x{{INT32_MAX, INT32_MAX}, {INT32_MIN, INT32_MIN}};
+            ScanFrameExtremes<Bits, Channels>(frames, count, x);
+            min = x.min[channel_], max = x.max[channel_];
+            if (other_ && channel_ == 0) other_->extremes.insert(other_->extremes.end(), {x.min[1], x.max[1]});
+        }
+        blocks_.push_back({frames + channel_ * SampleBytes, size_, count, min, max});
+        size_ += count;
+    }
+    // The block holding frame i: reads go mostly forward, so the block of
+    // the last search and the one after it are tried first.
+    size_t BlockOf(size_t i) const {
+        for (size_t b = cursor_; b < blocks_.size() && b <= cursor_ + 1; ++b)
+            if (i >= blocks_[b].start && i - blocks_[b].start < blocks_[b].count) return cursor_ = b;
+        return cursor_ = size_t(std::upper_bound(blocks_.begin(), blocks_.end(), i,
+                                                 [](size_t at, const Block& block) { return at < block.start; }) -
+                                blocks_.begin()) -
+                         1;
+    }
+
     // ForEachOutside until visit(i) returns true; whether one did.
     template <class Visit>
     bool ScanOutside(int32_t low, int32_t high, size_t from, size_t to, Visit&& visit) const {
-        to = std::min(to, size_);
-        for (size_t b = from < to ? BlockOf(from) : blocks_.size(); b < blocks_.size() && blocks_[b].start < to; ++b) {
-            const Block& r = blocks_[b];
-            if (r.min >= low && r.max <= high) continue;
-            const size_t start = std::max(from, r.start), end = std::min(to, r.start + r.count);
+        return ForEachPart(from, to, [&](const Block& r, size_t start, size_t stop) {
+            if (r.min >= low && r.max <= high) return false;
             const uint8_t* p = r.sample + (start - r.start) * FrameBytes;
-            for (size_t i = start; i < end; ++i, p += FrameBytes) {
+            for (size_t i = start; i < stop; ++i, p += FrameBytes) {
                 const int32_t v = DecodeSample<Bits>(p);
                 if ((v < low || v > high) && visit(i)) return true;
             }
+            return false;
+        });
+    }
+    // Calls visit(block, start, stop) for the part [start, stop) of each
+    // block within [from, to), in order, until it returns true; whether one
+    // did.
+    template <class Visit>
+    bool ForEachPart(size_t from, size_t to, Visit&& visit) const {
+        to = std::min(to, size_);
+        if (from >= to) return false;
+        for (size_t b = BlockOf(from); b < blocks_.size() && blocks_[b].start < to; ++b) {
+            const Block& r = blocks_[b];
+            if (visit(r, std::max(from, r.start), std::min(to, r.start + r.count))) return true;
         }
         return false;
     }

@@ -2,6 +2,7 @@
 // pixel columns, sample values to pixel heights, and back. Platform-free.
 #pragma once
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 // Where one trace's frames and values land in viewport pixels, and the
@@ -15,6 +16,12 @@ struct TraceGeometry {
     double Y(int32_t value) const { return value * scale + offset; }
     double PixelY(int32_t value) const { return (Y(value) - viewBottom) / valuesPerPixel; }
     double YAt(double pixelY) const { return viewBottom + pixelY * valuesPerPixel; }
+    // The index, within a stretch of n frames from frame `first`, of the
+    // last frame at or before pixel x, kept within [0, n].
+    size_t FrameIndexAt(double pixelX, uint64_t first, size_t n) const {
+        const double i = std::floor(pixelX * framesPerPixel + viewLeft - double(first));
+        return i <= 0 ? 0 : i >= double(n) ? n : size_t(i);
+    }
 
     // The smallest value drawn at pixel y `from` or above, and the largest
     // drawn at `to` or below. Pixel y grows with the value: the estimate is

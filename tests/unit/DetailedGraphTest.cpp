@@ -75,11 +75,20 @@ TEST(DetailedGraphStretch, InPlaceAndCopiedReadersAgree) {
         EXPECT_EQ(ends(copied), std::pair(*firstIn, *lastIn));
         EXPECT_EQ(inPlace.FirstOutside(INT32_MIN, INT32_MAX, 0, n), SIZE_MAX);
         EXPECT_EQ(copied.LastOutside(INT32_MIN, INT32_MAX, 0, n), SIZE_MAX);
-        // Read in order, in pieces or one by one, they give the same values.
-        std::vector<int32_t> pieces(n - 10), oneByOne;
-        inPlace.CopyValues(7, n - 3, pieces.data());
-        copied.ForEachValue(7, n - 3, [&](size_t, int32_t v) { oneByOne.push_back(v); return false; });
-        EXPECT_EQ(pieces, oneByOne);
+        // Read in order, in pieces, they give the same values, each piece
+        // starting where the last one ended.
+        const auto read = [&](const auto& r) {
+            std::vector<int32_t> out;
+            r.ForEachPiece(7, n - 3, [&](size_t at, const int32_t* v, size_t count) {
+                EXPECT_EQ(at, 7 + out.size());
+                out.insert(out.end(), v, v + count);
+                return false;
+            });
+            return out;
+        };
+        const std::vector<int32_t> inPieces = read(inPlace);
+        EXPECT_EQ(inPieces.size(), n - 10);
+        EXPECT_EQ(inPieces, read(copied));
     }
     // The right pass took every extreme the left one gathered: none was
     // read afresh or left over.
