@@ -3,7 +3,7 @@
 #include "app/ControlIds.h"
 #include "app/FileCommands.h"
 #include "app/InfoBoxes.h"
-#include "app/MainWindow.h"
+#include "app/Shutdown.h"
 #include "app/ViewMenu.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"

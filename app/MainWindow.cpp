@@ -2,13 +2,12 @@
 
 #include <mmsystem.h>
 
-#include <cstdlib>
-
 #include "app/AppState.h"
 #include "app/Commands.h"
 #include "app/ControlIds.h"
 #include "app/Controls.h"
 #include "app/EventLog.h"
+#include "app/Shutdown.h"
 #include "app/UiThread.h"
 #include "audio/Player.h"
 #include "audio/Recorder.h"
@@ -63,13 +62,6 @@ LRESULT OnSize(LPARAM lParam) {
 }
 
 }  // namespace
-
-void ShutdownApplication() {
-    DeleteObject(BackgroundBrush);
-    ShutdownRecording();
-    PostQuitMessage(0);
-    std::exit(1);
-}
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
