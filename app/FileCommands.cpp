@@ -10,6 +10,7 @@
 #include "app/InterfaceFlags.h"
 #include "audio/Player.h"
 #include "audio/RecordingFlags.h"
+#include "audio/RecoveryWriter.h"
 #include "sound/Narration.h"
 #include "sound/SoundChain.h"
 #include "sound/WavReader.h"
@@ -65,7 +66,11 @@ void OpenCommand() {
     ofn.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
     if (!GetOpenFileNameW(&ofn)) return;
 
+    // The load frees the sound it replaces, which the copy's writer may be
+    // reading still.
+    WaitForRecoveryCopy();
     if (LoadWav(path)) {
+        DiscardRecoveryCopy();
         FinishSoundLoad();
         Box(L" Файл успешно открыт!", L"Success", MB_OK);
     } else {
@@ -95,6 +100,9 @@ void SaveAsCommand() {
     const int result = SaveWav(path, Sound.Head, static_cast<uint64_t>(Sound.TotalBytes), Sound.FragmentSize,
                                Sound.PlaybackFormat);
     if (result == 1) {
+        // The sound is in the user's file now; its recovery copy has done
+        // its work.
+        DiscardRecoveryCopy();
         const std::wstring text = L"Путь сохранения:\n " + shown;
         Box(text.c_str(), L"Файл успешно сохранён", MB_OK);
     } else if (result == SaveRefusedTooLarge) {

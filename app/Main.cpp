@@ -7,6 +7,7 @@
 #include "app/ControlIds.h"
 #include "app/Controls.h"
 #include "app/MainWindow.h"
+#include "app/RecoveryOffer.h"
 
 namespace {
 
@@ -58,6 +59,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     GetClientRect(window, &client);
     LayoutControls(client.right - client.left, client.bottom - client.top);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    // Recordings an earlier run could not finish are offered over the painted
+    // window, before anything the user does.
+    PostMessageW(window, WM_APP_OFFER_RECOVERY, 0, 0);
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

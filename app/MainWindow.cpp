@@ -7,6 +7,7 @@
 #include "app/ControlIds.h"
 #include "app/Controls.h"
 #include "app/EventLog.h"
+#include "app/RecoveryOffer.h"
 #include "app/Shutdown.h"
 #include "app/UiThread.h"
 #include "audio/Player.h"
@@ -94,6 +95,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lPa
         return 0;
     case MM_WOM_DONE:
         OnPlaybackBufferDone();
+        return 0;
+    case WM_APP_OFFER_RECOVERY:
+        OfferRecoveredRecordings();
         return 0;
     default:
         if (HandleUiThreadMessage(msg, wParam, lParam)) return 0;

@@ -14,4 +14,5 @@ list(APPEND WIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ViewMenu.cpp
   ${CMAKE_CURRENT_LIST_DIR}/InfoBoxes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FileCommands.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RecoveryOffer.cpp
 )

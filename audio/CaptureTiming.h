@@ -3,7 +3,8 @@
 // DUDORORI_CAPTURE_TIMING names a file, every stored fragment's
 // callback time (entry to re-queue) and the gap between successive stored
 // fragments are accumulated, and one summary line per recording is appended
-// to that file when the recording thread has closed the device.
+// to that file when the recording thread has closed the device, with the CPU
+// time the whole process used from the device's opening to its closing.
 #pragma once
 #include <cstdint>
 

@@ -17,6 +17,7 @@ InjectedFault FaultFromEnvironment() {
     if (!std::wcscmp(name, L"second-playback-write")) return InjectedFault::SecondPlaybackWrite;
     if (!std::wcscmp(name, L"capture-buffers-and-start")) return InjectedFault::CaptureBuffersAndStart;
     if (!std::wcscmp(name, L"capture-alloc")) return InjectedFault::CaptureAllocation;
+    if (!std::wcscmp(name, L"recovery-disk-full")) return InjectedFault::RecoveryDiskFull;
     return InjectedFault::None;
 }
 #endif

@@ -7,14 +7,17 @@
 //                              start of the capture
 //   capture-alloc              every recording runs out of memory after
 //                              InjectedCaptureFragments fragments
+//   recovery-disk-full         the recovery copy's writes fail as on a full
+//                              disk after InjectedCopyFragments fragments
 // The released program reads no environment and injects nothing.
 #pragma once
 
-enum class InjectedFault { None, SecondPlaybackWrite, CaptureBuffersAndStart, CaptureAllocation };
+enum class InjectedFault { None, SecondPlaybackWrite, CaptureBuffersAndStart, CaptureAllocation, RecoveryDiskFull };
 
 bool FaultInjected(InjectedFault fault);
 
 constexpr int InjectedCaptureFragments = 10;
+constexpr int InjectedCopyFragments = 20;
 
 // With capture-alloc: the capture allocation of the recording about to
 // start fails from its (InjectedCaptureFragments + 1)-th fragment on.

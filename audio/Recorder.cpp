@@ -19,6 +19,7 @@
 #include "audio/FormatTables.h"
 #include "audio/InjectedFault.h"
 #include "audio/RecordingSettings.h"
+#include "audio/RecoveryWriter.h"
 #include "sound/Narration.h"
 #include "sound/SoundChain.h"
 #include "view/PlotSurface.h"
@@ -138,6 +139,7 @@ void RecordingThread() {
         RecordingActive = false;
         PostEnable(PlayButton, false);
         RecordingOk = 0;
+        EndRecoveryCopyCapture();
         return;
     }
 
@@ -182,6 +184,9 @@ void RecordingThread() {
 
     CaptureClosing = true;
     { std::lock_guard<std::mutex> wait(CallbackGate); }
+    // No fragment is stored from here on: the copy can be completed while
+    // the device is stopped and closed.
+    EndRecoveryCopyCapture();
     if (CaptureOutOfMemory()) {
         RecordErrorReport += L"\nНе хватает памяти для записи, записанное до этого сохранено";
         RecordingOk = 0;
@@ -242,6 +247,9 @@ void RecordCommand() {
     FreeCaptureBuffers();
     ApplyRecordingSettings();
 
+    // The new recording replaces the sound on purpose, and its copy with it
+    // (the writer of that copy may still be reading the chain).
+    DiscardRecoveryCopy();
     GraphReady = 0;
     FreeChain(Sound.Head);
     Sound.Head = nullptr;
@@ -265,9 +273,11 @@ void RecordCommand() {
 
     StopRequested = false;
     RecordingActive = true;
+    BeginRecoveryCopy();
     try {
         RecordingThreadObject = std::thread(RecordingThread);
     } catch (const std::system_error&) {
+        EndRecoveryCopyCapture();
         StopRequested = true;
         RecordingActive = false;
         ShowTrialOpenFailure(MMSYSERR_ERROR);

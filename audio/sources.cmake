@@ -7,6 +7,7 @@ list(APPEND PORTABLE_SOURCES
 list(APPEND WIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/RecordingSettings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Recorder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RecoveryWriter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CaptureTiming.cpp
   ${CMAKE_CURRENT_LIST_DIR}/InjectedFault.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Player.cpp

@@ -8,6 +8,7 @@
 #include "app/AppState.h"
 #include "app/ControlIds.h"
 #include "audio/Player.h"
+#include "audio/RecoveryWriter.h"
 #include "edit/Clipping.h"
 #include "edit/Cutting.h"
 #include "edit/VolumeDialog.h"
@@ -34,6 +35,9 @@ bool EditAllowed() {
         MessageBoxW(MainWindow, L" Сначала остановите воспроизведение! ", L"Внимание!", MB_OK);
         return false;
     }
+    // The copy keeps the recording as it was captured: it is complete before
+    // an edit changes the samples or frees fragments.
+    WaitForRecoveryCopy();
     return true;
 }
 

@@ -178,12 +178,6 @@ DataOutcome ReadData(WavInput& input, uint32_t declared, uint32_t fragmentSize, 
     return DataOutcome::Loaded;
 }
 
-void LogDuration(double totalMs) {
-    const int minutes = int(std::floor(totalMs / 1000 / 60));
-    const int seconds = int(totalMs / 1000 - minutes * 60.0);
-    LogLine(L"Длительность записи - " + std::to_wstring(minutes) + L" мин. " + std::to_wstring(seconds) +
-            L" сек.");
-}
 
 }  // namespace
 
@@ -195,6 +189,24 @@ size_t MemoryWavInput::Read(void* dst, size_t n) {
 }
 
 void MemoryWavInput::Skip(uint32_t n) { position_ += std::min<size_t>(n, size_ - position_); }
+
+std::wstring MinutesSecondsText(double ms) {
+    const int minutes = int(std::floor(ms / 1000 / 60));
+    const int seconds = int(ms / 1000 - minutes * 60.0);
+    return std::to_wstring(minutes) + L" мин. " + std::to_wstring(seconds) + L" сек.";
+}
+
+uint32_t LoadedFragmentSize(const WaveFormatRecord& format) {
+    // Each fragment becomes one playback buffer, and a device buffer has to
+    // hold whole frames: at a rate that is not a multiple of 20 Hz (8010 Hz
+    // 16-bit mono gives 801 bytes) every second buffer would start in the
+    // middle of a sample and play as noise. So the size is rounded down to
+    // whole frames; at every rate the recorder offers it already is one.
+    const uint32_t frameBytes = uint32_t(format.wBitsPerSample / 8) * format.nChannels;
+    uint32_t fragmentSize = ComputeFragmentSize(format.nChannels, format.nSamplesPerSec, format.wBitsPerSample);
+    if (frameBytes > 1) fragmentSize -= fragmentSize % frameBytes;
+    return fragmentSize;
+}
 
 uint8_t SilenceByte(uint16_t bitsPerSample) { return bitsPerSample == 8 ? 128 : 0; }
 
@@ -279,14 +291,7 @@ int LoadWavFrom(WavInput& input) {
     if (!ReadU32(input, &declared) || declared < MinDataBytes)
         return Refuse(input, L" Ошибка! Размер блока данных < 100!");
 
-    // Each fragment becomes one playback buffer, and a device buffer has to
-    // hold whole frames: at a rate that is not a multiple of 20 Hz (8010 Hz
-    // 16-bit mono gives 801 bytes) every second buffer would start in the
-    // middle of a sample and play as noise. So the size is rounded down to
-    // whole frames; at every rate the recorder offers it already is one.
-    const uint32_t frameBytes = uint32_t(format.wBitsPerSample / 8) * format.nChannels;
-    uint32_t fragmentSize = ComputeFragmentSize(format.nChannels, format.nSamplesPerSec, format.wBitsPerSample);
-    if (frameBytes > 1) fragmentSize -= fragmentSize % frameBytes;
+    const uint32_t fragmentSize = LoadedFragmentSize(format);
     PendingChain chain;
     const DataOutcome outcome = ReadData(input, declared, fragmentSize, SilenceByte(format.wBitsPerSample), chain);
     // A refused chain goes before anything is logged: when memory ran out,
@@ -319,6 +324,6 @@ int LoadWavFrom(WavInput& input) {
     LogLine(L" Успешно заполнили структуру данных!");
     input.Close();
     LogLine(Separator);
-    LogDuration(Sound.TotalMs);
+    LogLine(L"Длительность записи - " + MinutesSecondsText(Sound.TotalMs));
     return 1;
 }

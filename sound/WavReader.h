@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <string>
 
+#include "sound/WaveFormat.h"
+
 // Where the reader takes its bytes from: a file, or memory in tests and the
 // fuzzer.
 class WavInput {
@@ -51,6 +53,13 @@ int LoadWav(const std::wstring& path);
 
 // The same from any input, narration included from the first separator on.
 int LoadWavFrom(WavInput& input);
+
+// "1 мин. 5 сек." (truncating): a sound's length as the load reports it.
+std::wstring MinutesSecondsText(double ms);
+
+// The fragment size a file of this format is loaded with: 50 ms of sound
+// (ComputeFragmentSize), rounded down to whole frames.
+uint32_t LoadedFragmentSize(const WaveFormatRecord& format);
 
 // The byte that stands for silence in a sample of this depth: 128 for
 // unsigned 8-bit samples, 0 for every signed depth.

@@ -41,31 +41,11 @@ void PutLe16(uint8_t* p, uint16_t v) {
 }
 
 bool WriteAll(WavSink& sink, const void* data, size_t n) { return sink.Write(data, n) == n; }
-bool WriteU32(WavSink& sink, uint32_t v) {
-    uint8_t b[4];
-    PutLe32(b, v);
-    return WriteAll(sink, b, 4);
-}
 
-// The 44-byte header, field by field. Nothing in the record is recomputed:
-// the file says what the sound in memory is.
 bool WriteHeader(WavSink& sink, uint32_t dataBytes, const WaveFormatRecord& info) {
-    uint8_t record[16];
-    PutLe16(record, info.wFormatTag);
-    PutLe16(record + 2, info.nChannels);
-    PutLe32(record + 4, info.nSamplesPerSec);
-    PutLe32(record + 8, info.nAvgBytesPerSec);
-    PutLe16(record + 12, info.nBlockAlign);
-    PutLe16(record + 14, info.wBitsPerSample);
-    bool ok = WriteAll(sink, "RIFF", 4);
-    ok = WriteU32(sink, dataBytes + 36) && ok;
-    ok = WriteAll(sink, "WAVE", 4) && ok;
-    ok = WriteAll(sink, "fmt ", 4) && ok;
-    ok = WriteU32(sink, 16) && ok;
-    ok = WriteAll(sink, record, sizeof record) && ok;
-    ok = WriteAll(sink, "data", 4) && ok;
-    ok = WriteU32(sink, dataBytes) && ok;
-    return ok;
+    uint8_t header[WavHeaderBytes];
+    MakeWavHeader(header, dataBytes, info);
+    return WriteAll(sink, header, sizeof header);
 }
 
 // A write came back short: close what there is and throw the partial file
@@ -112,6 +92,28 @@ bool WriteFragments(WavSink& sink, const SoundFragment* head, uint32_t& remainin
 }
 
 }  // namespace
+
+// Field by field. Nothing in the record is recomputed: the file says what the
+// sound in memory is.
+void MakeWavHeader(uint8_t* header, uint32_t dataBytes, const WaveFormatRecord& info) {
+    std::memcpy(header, "RIFF", 4);
+    PutLe32(header + 4, dataBytes + 36);
+    std::memcpy(header + 8, "WAVEfmt ", 8);
+    PutLe32(header + 16, 16);
+    PutLe16(header + 20, info.wFormatTag);
+    PutLe16(header + 22, info.nChannels);
+    PutLe32(header + 24, info.nSamplesPerSec);
+    PutLe32(header + 28, info.nAvgBytesPerSec);
+    PutLe16(header + 32, info.nBlockAlign);
+    PutLe16(header + 34, info.wBitsPerSample);
+    std::memcpy(header + 36, "data", 4);
+    PutLe32(header + 40, dataBytes);
+}
+
+void SetWavHeaderSizes(uint8_t* header, uint32_t dataBytes) {
+    PutLe32(header + WavRiffSizeOffset, dataBytes + 36);
+    PutLe32(header + WavDataSizeOffset, dataBytes);
+}
 
 std::unique_ptr<WavSink> OpenWavFileSink(const std::wstring& path) {
     FILE* file = OpenFileUtf16(path, "wb");

@@ -40,6 +40,17 @@ std::wstring TemporaryPathFor(const std::wstring& target);
 constexpr uint64_t MaxWavDataBytes = 0xFFFFFFFFull - 36;
 inline bool FitsInWavFile(uint64_t dataBytes) { return dataBytes <= MaxWavDataBytes; }
 
+// The canonical header: "RIFF", its size, "WAVE", a 16-byte "fmt " chunk
+// holding `info`, "data" and its size. The two sizes sit at fixed offsets, so
+// a file that grows (the recovery copy of a recording) can bring them up to
+// date in place.
+constexpr size_t WavHeaderBytes = 44;
+constexpr size_t WavRiffSizeOffset = 4;
+constexpr size_t WavDataSizeOffset = 40;
+void MakeWavHeader(uint8_t* header, uint32_t dataBytes, const WaveFormatRecord& info);
+// Writes the two sizes for dataBytes of sound into a header made above.
+void SetWavHeaderSizes(uint8_t* header, uint32_t dataBytes);
+
 // SaveWav's result for a sound too large for a WAV file (see FitsInWavFile):
 // refused before anything is opened.
 constexpr int SaveRefusedTooLarge = 2;

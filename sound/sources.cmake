@@ -4,4 +4,5 @@ list(APPEND PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/FileIo.cpp
   ${CMAKE_CURRENT_LIST_DIR}/WavReader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/WavWriter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RecoveryCopy.cpp
 )

@@ -1,7 +1,9 @@
 #include "SystemTest.h"
 
 #include <psapi.h>
+#include <shlobj.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -69,6 +71,42 @@ bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes)
 }
 
 void RemoveFile(const std::wstring& path) { DeleteFileW(path.c_str()); }
+
+bool ReadSharedFile(const std::wstring& path, std::vector<uint8_t>& bytes) {
+  bytes.clear();
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  uint8_t buf[65536];
+  DWORD got = 0;
+  bool ok;
+  while ((ok = ReadFile(file, buf, sizeof buf, &got, nullptr)) && got > 0) bytes.insert(bytes.end(), buf, buf + got);
+  CloseHandle(file);
+  return ok;
+}
+
+std::wstring RecoveryFolder() {
+  wchar_t base[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base))) return L"";
+  return std::wstring(base) + L"\\Dudorori";
+}
+
+std::vector<std::wstring> RecoveryCopies() {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((RecoveryFolder() + L"\\*.wav").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void ClearRecoveryCopies() {
+  for (const std::wstring& name : RecoveryCopies()) DeleteFileW((RecoveryFolder() + L"\\" + name).c_str());
+}
 
 std::string Narrow(const std::wstring& text) {
   if (text.empty()) return std::string();
@@ -436,6 +474,7 @@ bool App::Start(DWORD timeoutMs) {
     return false;
   }
   SetEnvironmentVariableW(L"DUDORORI_CAPTURE_TIMING", CaptureTimingFile().c_str());
+  if (!keepRecoveryCopies) ClearRecoveryCopies();
   std::wstring cmd = L"\"" + exe + L"\"";
   std::wstring dir = WorkDir();
   STARTUPINFOW si{};
@@ -466,7 +505,7 @@ bool App::Start(DWORD timeoutMs) {
   }
   WaitForInputIdle(process_, timeoutMs);
   if (!Sync()) return false;
-  Foreground();
+  if (!keepRecoveryCopies) Foreground();
   return Repaint();
 }
 

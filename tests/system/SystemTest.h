@@ -49,6 +49,18 @@ bool ReadFileBytes(const std::wstring& path, std::vector<uint8_t>& bytes);
 bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
 void RemoveFile(const std::wstring& path);
 
+// Reads a file another process holds open for writing (the recovery copy of
+// a running recording), sharing read and write with it.
+bool ReadSharedFile(const std::wstring& path, std::vector<uint8_t>& bytes);
+
+// The program's recovery copies: %LOCALAPPDATA%\Dudorori of the prefix's
+// user, the same folder for this process and the program.
+std::wstring RecoveryFolder();
+// The names of the *.wav files there, sorted.
+std::vector<std::wstring> RecoveryCopies();
+// Deletes every file there (a copy held by a running program stays).
+void ClearRecoveryCopies();
+
 // UTF-16 to UTF-8, for readable failure messages.
 std::string Narrow(const std::wstring& text);
 // Seconds of the first time ("m:ss", "h:mm:ss") in the time display's text.
@@ -160,7 +172,12 @@ class App {
   App& operator=(const App&) = delete;
 
   // Starts the program, waits for its main window and for its first paint.
+  // Every start begins from a profile without recovery copies, so that no
+  // test meets another's, unless keepRecoveryCopies is set: the program may
+  // then offer copies at once, and Start leaves its window's activation to
+  // the boxes.
   bool Start(DWORD timeoutMs = 30000);
+  bool keepRecoveryCopies = false;
   bool Running() const;
   DWORD Pid() const { return pid_; }
   HANDLE Process() const { return process_; }
