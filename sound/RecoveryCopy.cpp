@@ -12,7 +12,6 @@ namespace {
 
 const wchar_t* const NamePrefix = L"Запись ";
 
-uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 uint32_t Le32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
@@ -122,14 +121,8 @@ RecoveryPlan PlanRecovery(const uint8_t* header, size_t headerBytes, uint64_t fi
         return plan;
     }
     if (!FixedPartsAgree(header, WavHeaderBytes)) return plan;
-    WaveFormatRecord& f = plan.format;
-    f.wFormatTag = Le16(header + 20);
-    f.nChannels = Le16(header + 22);
-    f.nSamplesPerSec = Le32(header + 24);
-    f.nAvgBytesPerSec = Le32(header + 28);
-    f.nBlockAlign = Le16(header + 32);
-    f.wBitsPerSample = Le16(header + 34);
-    f.cbSize = 0;
+    plan.format = ParseFormatRecord(header + 20);
+    const WaveFormatRecord& f = plan.format;
     const uint16_t bits = f.wBitsPerSample;
     if (f.wFormatTag != WaveFormatPcm || (f.nChannels != 1 && f.nChannels != 2) || f.nSamplesPerSec < 8000 ||
         f.nSamplesPerSec > 192000 || (bits != 8 && bits != 16 && bits != 24 && bits != 32) ||

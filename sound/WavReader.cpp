@@ -190,6 +190,18 @@ size_t MemoryWavInput::Read(void* dst, size_t n) {
 
 void MemoryWavInput::Skip(uint32_t n) { position_ += std::min<size_t>(n, size_ - position_); }
 
+WaveFormatRecord ParseFormatRecord(const uint8_t* raw) {
+    WaveFormatRecord format{};
+    format.wFormatTag = Le16(raw);
+    format.nChannels = Le16(raw + 2);
+    format.nSamplesPerSec = Le32(raw + 4);
+    format.nAvgBytesPerSec = Le32(raw + 8);
+    format.nBlockAlign = Le16(raw + 12);
+    format.wBitsPerSample = Le16(raw + 14);
+    format.cbSize = 0;
+    return format;
+}
+
 std::wstring MinutesSecondsText(double ms) {
     const int minutes = int(std::floor(ms / 1000 / 60));
     const int seconds = int(ms / 1000 - minutes * 60.0);
@@ -251,14 +263,7 @@ int LoadWavFrom(WavInput& input) {
     // Only the first 16 bytes are the record; cbSize stays 0 whatever follows.
     uint8_t raw[16];
     if (input.Read(raw, sizeof raw) != sizeof raw) return Refuse(input, L" Ошибка, не найдена инфо об аудио!");
-    WaveFormatRecord format{};
-    format.wFormatTag = Le16(raw);
-    format.nChannels = Le16(raw + 2);
-    format.nSamplesPerSec = Le32(raw + 4);
-    format.nAvgBytesPerSec = Le32(raw + 8);
-    format.nBlockAlign = Le16(raw + 12);
-    format.wBitsPerSample = Le16(raw + 14);
-    format.cbSize = 0;
+    const WaveFormatRecord format = ParseFormatRecord(raw);
     if (fmtSize > 16) input.Skip(uint32_t(fmtSize - 16));
     LogLine(Separator);
 

@@ -54,6 +54,9 @@ int LoadWav(const std::wstring& path);
 // The same from any input, narration included from the first separator on.
 int LoadWavFrom(WavInput& input);
 
+// The 16 bytes of a "fmt " chunk's PCM record, little-endian; cbSize 0.
+WaveFormatRecord ParseFormatRecord(const uint8_t* raw);
+
 // "1 мин. 5 сек." (truncating): a sound's length as the load reports it.
 std::wstring MinutesSecondsText(double ms);
 
