@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "sound/DepthScale.h"
 #include "sound/Narration.h"
 #include "sound/SoundChain.h"
-#include "view/DepthScale.h"
 #include "view/DetailedGraph.h"
 #include "view/SoundGraph.h"
 

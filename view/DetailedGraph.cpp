@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <functional>
 
+#include "sound/DepthScale.h"
+#include "sound/FrameWalk.h"
 #include "sound/SampleCodec.h"
 #include "view/ColumnReduction.h"
 #include "view/ColumnZones.h"
-#include "view/DepthScale.h"
-#include "view/FrameWalk.h"
 #include "view/StretchValues.h"
 
 namespace {

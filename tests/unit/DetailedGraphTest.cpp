@@ -10,10 +10,10 @@
 #include <random>
 #include <vector>
 
+#include "sound/FrameExtremes.h"
 #include "sound/SampleCodec.h"
 #include "sound/SoundChain.h"
 #include "view/DetailedGraph.h"
-#include "view/FrameExtremes.h"
 #include "view/StretchValues.h"
 
 namespace {
