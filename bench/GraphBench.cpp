@@ -12,8 +12,8 @@
 #include "sound/DepthScale.h"
 #include "sound/Narration.h"
 #include "sound/SoundChain.h"
-#include "view/DetailedGraph.h"
 #include "view/SoundGraph.h"
+#include "view/detailed/DetailedGraph.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include "sound/Narration.h"
 #include "sound/SampleCodec.h"
 #include "sound/SoundChain.h"
-#include "view/DetailedGraph.h"
 #include "view/DetailedLayout.h"
 #include "view/PlotCoordinates.h"
 #include "view/SoundGraph.h"
+#include "view/detailed/DetailedGraph.h"
 
 namespace {
 

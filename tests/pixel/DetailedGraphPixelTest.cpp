@@ -22,9 +22,9 @@
 #include "sound/FrameWalk.h"
 #include "sound/SampleCodec.h"
 #include "sound/SoundChain.h"
-#include "view/DetailedGraph.h"
 #include "view/DetailedLayout.h"
 #include "view/PlotCoordinates.h"
+#include "view/detailed/DetailedGraph.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include "sound/FrameExtremes.h"
 #include "sound/SampleCodec.h"
 #include "sound/SoundChain.h"
-#include "view/DetailedGraph.h"
-#include "view/StretchValues.h"
+#include "view/detailed/DetailedGraph.h"
+#include "view/detailed/StretchValues.h"
 
 namespace {
 

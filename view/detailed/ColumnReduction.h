@@ -1,7 +1,7 @@
 // The reduction of one column stretch of the detailed graph: the frames of
 // one trace that lie inside one pixel column (away from its edges), cut down
 // to the vertices its pixels depend on. The rules follow the rasterizer
-// model of view/RasterModel.h. Platform-free.
+// model of view/detailed/RasterModel.h. Platform-free.
 #pragma once
 #include <algorithm>
 #include <cmath>
@@ -10,10 +10,10 @@
 #include <functional>
 #include <vector>
 
-#include "view/DetailedGraph.h"
-#include "view/EndRowKinds.h"
-#include "view/RasterModel.h"
-#include "view/TraceGeometry.h"
+#include "view/detailed/DetailedGraph.h"
+#include "view/detailed/EndRowKinds.h"
+#include "view/detailed/RasterModel.h"
+#include "view/detailed/TraceGeometry.h"
 
 // A witness for one pixel (see RasterModel.h): frame `inside` certainly inside
 // the pixel's diamond (and more than two slivers from its middle column) and
@@ -207,12 +207,12 @@ constexpr size_t MaxEndRowFrames = 64;
 // each other). An end row without a witness, where the other one has one,
 // keeps the frames the rasterizer's rounding decides on: across a row's edge
 // those too near its diamond's edge to tell, at a level at its centre height
-// one segment of each kind (view/EndRowKinds.h), the strip joined through
-// the proven row. Otherwise the end row's frames keep their segments, with
-// the frames before and after them, as long as they are few; beyond
-// MaxEndRowFrames the pixel is lit (by a spur inside it) when the strip
-// leaves the diamond by exact arithmetic, and the rasterizer's rounding is
-// not followed there. An extreme within a sliver of a row's edge may be on
+// one segment of each kind (view/detailed/EndRowKinds.h), the strip joined
+// through the proven row. Otherwise the end row's frames keep their
+// segments, with the frames before and after them, as long as they are few;
+// beyond MaxEndRowFrames the pixel is lit (by a spur inside it) when the
+// strip leaves the diamond by exact arithmetic, and the rasterizer's
+// rounding is not followed there. An extreme within a sliver of a row's edge may be on
 // either side of it in single precision: then the end row is the one inside
 // that edge, and the frames near the edge keep their segments.
 template <class Values>
@@ -307,7 +307,7 @@ void ReduceStretch(const TraceGeometry& g, const Values& values, uint64_t first,
     // An end row without a witness whose frames the other, proven end row
     // reaches it from (a level at its centre height, say) keeps one segment
     // of each kind it holds and the segments of no clean kind
-    // (view/EndRowKinds.h), joined through the proven row like the
+    // (view/detailed/EndRowKinds.h), joined through the proven row like the
     // corridor above; its extreme is passed by the kept segments.
     FrameRange ranges[MaxKeptRanges];
     int rangeCount = -1;

@@ -1,4 +1,4 @@
-#include "view/DetailedGraph.h"
+#include "view/detailed/DetailedGraph.h"
 
 #include <cmath>
 #include <cstdint>
@@ -7,9 +7,9 @@
 #include "sound/DepthScale.h"
 #include "sound/FrameWalk.h"
 #include "sound/SampleCodec.h"
-#include "view/ColumnReduction.h"
-#include "view/ColumnZones.h"
-#include "view/StretchValues.h"
+#include "view/detailed/ColumnReduction.h"
+#include "view/detailed/ColumnZones.h"
+#include "view/detailed/StretchValues.h"
 
 namespace {
 
