@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
+#include "sound/DepthScale.h"
 #include "sound/Narration.h"
 #include "sound/SoundChain.h"
-#include "view/DepthScale.h"
-#include "view/DetailedGraph.h"
 #include "view/SoundGraph.h"
+#include "view/detailed/DetailedGraph.h"
 
 namespace {
 

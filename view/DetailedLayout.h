@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "sound/SoundChain.h"
-#include "view/DetailedGraph.h"
+#include "view/detailed/DetailedGraph.h"
 #include "view/PlotCoordinates.h"
 
 // The layout for the sound from head drawn in plot with bounds as its

@@ -7,15 +7,15 @@
 #include <limits>
 #include <vector>
 
+#include "sound/DepthScale.h"
+#include "sound/FrameWalk.h"
 #include "sound/Narration.h"
 #include "sound/SampleCodec.h"
 #include "sound/SoundChain.h"
-#include "view/DepthScale.h"
-#include "view/DetailedGraph.h"
 #include "view/DetailedLayout.h"
-#include "view/FrameWalk.h"
 #include "view/PlotCoordinates.h"
 #include "view/SoundGraph.h"
+#include "view/detailed/DetailedGraph.h"
 
 namespace {
 

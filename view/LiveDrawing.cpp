@@ -9,9 +9,9 @@
 
 #include <GL/gl.h>
 
+#include "sound/DepthScale.h"
 #include "sound/SampleCodec.h"
 #include "sound/SoundChain.h"
-#include "view/DepthScale.h"
 #include "view/LiveMeters.h"
 #include "view/PlotCoordinates.h"
 

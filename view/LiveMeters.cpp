@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include "sound/DepthScale.h"
 #include "sound/SampleCodec.h"
-#include "view/DepthScale.h"
 
 float OverloadHold[2][3] = {{0, 0, 0}, {0, 0, 0}};
 int VuLevel[3] = {0, 0, 0};

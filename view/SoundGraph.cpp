@@ -7,10 +7,10 @@
 #include <limits>
 #include <new>
 
+#include "sound/FrameExtremes.h"
+#include "sound/FrameWalk.h"
 #include "sound/Narration.h"
 #include "sound/SampleCodec.h"
-#include "view/FrameExtremes.h"
-#include "view/FrameWalk.h"
 
 
 GraphColumn* ColumnsLeft = nullptr;

@@ -1,11 +1,14 @@
-# view/: plot coordinates, the sound-graph envelope and the live meters'
-# arithmetic build everywhere; the OpenGL drawing is the Windows program's.
-list(APPEND PORTABLE_SOURCES
+# view/: the plot's coordinates and the detailed graph's layout on the plot,
+# a library of their own so that the pixel tests reduce for the very plot the
+# program shows; the sound-graph envelope and the live meters' arithmetic,
+# which build everywhere; the OpenGL drawing is the Windows program's.
+set(PLOT_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/PlotCoordinates.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DetailedLayout.cpp
+)
+list(APPEND PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/SoundGraph.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LiveMeters.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/DetailedGraph.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/DetailedLayout.cpp
 )
 list(APPEND WIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/GraphDrawing.cpp

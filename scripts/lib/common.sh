@@ -100,11 +100,14 @@ build_config() {
   ) 9>"$lockfile"
 }
 
-# run_native32 ARGS...: runs the 32-bit unit tests. This kernel cannot run
-# 32-bit code, so they run under user-mode emulation (real x87 and SSE2
-# results, about a minute's worth of tests in three).
+# run_native32 PROGRAM ARGS...: runs one of the 32-bit unit test programs
+# (unit_tests, detailed_unit_tests). This kernel cannot run 32-bit code, so
+# they run under user-mode emulation (real x87 and SSE2 results, about a
+# minute's worth of tests in three).
 run_native32() {
-  qemu-i386-static "$BUILD/native32/unit_tests" "$@"
+  local program="$1"
+  shift
+  qemu-i386-static "$BUILD/native32/$program" "$@"
 }
 
 # enable_i386_emulation: lets this 64-bit kernel start 32-bit x86 programs

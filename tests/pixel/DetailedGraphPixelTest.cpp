@@ -18,13 +18,13 @@
 #include <string>
 #include <vector>
 
+#include "sound/DepthScale.h"
+#include "sound/FrameWalk.h"
 #include "sound/SampleCodec.h"
 #include "sound/SoundChain.h"
-#include "view/DepthScale.h"
-#include "view/DetailedGraph.h"
 #include "view/DetailedLayout.h"
-#include "view/FrameWalk.h"
 #include "view/PlotCoordinates.h"
+#include "view/detailed/DetailedGraph.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "sound/FrameWalk.h"
 #include "sound/Narration.h"
 #include "sound/SampleCodec.h"
 #include "sound/SoundChain.h"
-#include "view/FrameWalk.h"
 #include "view/SoundGraph.h"
 
 namespace {

@@ -6,14 +6,18 @@
 // short segments into each pixel column of the plot, and the rasterizer
 // lights the same pixels with far fewer: every frame is still read and
 // decides its column's extremes, but a column hands on only the frames its
-// pixels depend on. view/RasterModel.h states the rasterizer model this
-// relies on; view/ColumnReduction.h reduces one column.
+// pixels depend on. view/detailed/RasterModel.h states the rasterizer model
+// this relies on; view/detailed/ColumnReduction.h reduces one column.
+//
+// The engine needs neither Windows nor OpenGL (the build refuses their
+// headers here) and reads the sound through sound/ alone; tests/pixel draws
+// its vertices and compares them with the strip through every frame.
 //
 // Words used for ranges of frames, throughout:
 // - zone: the frames of one pixel column well inside it, or those within a
-//   sliver of a column edge (view/ColumnZones.h);
+//   sliver of a column edge (view/detailed/ColumnZones.h);
 // - stretch: the frames of one inside zone gathered for reduction, at most
-//   a bounded number at a time (view/StretchValues.h, ColumnReduction.h);
+//   a bounded number at a time (StretchValues.h, ColumnReduction.h);
 // - block: the part of a stretch lying in one fragment, read in place;
 // - edge group: frames in an edge zone that single precision puts at the
 //   same x, written as at most four vertices;

@@ -3,7 +3,7 @@
 // centre, such as a clipped square wave whose flat tops carry dither. Which
 // of its frames the pixel depends on, found by kinds of segments instead of
 // frame by frame. Platform-free; the rasterizer model is in
-// view/RasterModel.h.
+// view/detailed/RasterModel.h.
 //
 // Whether the pixel is lit is the union of what every segment does to it,
 // and segments of one kind do the same: the graph's y depends on the value
@@ -21,8 +21,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "view/RasterModel.h"
-#include "view/TraceGeometry.h"
+#include "view/detailed/RasterModel.h"
+#include "view/detailed/TraceGeometry.h"
 
 // Frames [from, to] kept with every segment between them.
 struct FrameRange {
@@ -39,7 +39,7 @@ constexpr size_t RangeMergeGap = 16;
 // A segment along x starts on a side of the column's middle that single
 // precision and the 1/256-pixel snap may change within this much of it:
 // half a snap step and single precision's error on plots up to 2,000
-// pixels wide (view/RasterModel.h).
+// pixels wide (view/detailed/RasterModel.h).
 constexpr double MiddleMargin = EdgeSnap + 1.0 / 1024;
 
 // The ranges of frames of the stretch (values[i] is frame first + i) that

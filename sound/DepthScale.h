@@ -2,7 +2,9 @@
 // share: where a sample counts as clipped (the graph's red marks and the red
 // overload lamp), how far a mark reaches, and how far a half-height stereo
 // trace is raised (left) or lowered (right). In the drawing's units: 8-bit
-// byte - 128, 16-bit as stored, 24-bit scaled to [-1, 1). Platform-free.
+// byte - 128, 16-bit as stored, 24-bit scaled to [-1, 1). Platform-free, and
+// kept with the sound so that the drawing, the lamps and the detailed graph's
+// engine all take them from below them.
 #pragma once
 #include <cstdint>
 

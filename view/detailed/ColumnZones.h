@@ -1,12 +1,12 @@
 // The pixel columns of the detailed graph as zones of frames: the frames
 // well inside a column, which are merged into one stretch, and those within
-// a sliver of a column edge, which are not (see view/RasterModel.h).
+// a sliver of a column edge, which are not (see view/detailed/RasterModel.h).
 // Platform-free.
 #pragma once
 #include <cmath>
 #include <cstdint>
 
-#include "view/RasterModel.h"
+#include "view/detailed/RasterModel.h"
 
 // Column j of the viewport begins at plot x viewLeft + j x framesPerPixel;
 // the edge zone around its left edge reaches EdgeMargin before it and

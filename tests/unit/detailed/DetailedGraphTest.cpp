@@ -10,11 +10,11 @@
 #include <random>
 #include <vector>
 
+#include "sound/FrameExtremes.h"
 #include "sound/SampleCodec.h"
 #include "sound/SoundChain.h"
-#include "view/DetailedGraph.h"
-#include "view/FrameExtremes.h"
-#include "view/StretchValues.h"
+#include "view/detailed/DetailedGraph.h"
+#include "view/detailed/StretchValues.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "sound/FrameExtremes.h"
 #include "sound/SampleCodec.h"
-#include "view/FrameExtremes.h"
 
 // Samples copied out, one per frame.
 template <int Bits, int Channels>
