@@ -156,34 +156,32 @@ await_ready() {
   return 1
 }
 
-# free_display: prints a display number no X server uses.
-free_display() {
-  local n
-  for n in $(seq 91 199); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-      echo "$n"; return 0
-    fi
-  done
-  return 1
-}
-
 # start_xvfb: starts a private Xvfb with a window manager and exports
 # DISPLAY. Users' desktops have a window manager, and Wine relies on one: with
 # none, it waits about 2 s for every closed window to be withdrawn (a dialog's
 # OK, a message box's close; a playing sound stops that long).
+# Xvfb picks a free display number itself (-displayfd) and says which once it
+# takes connections: runs started at the same moment (a test run's system
+# tests beside its 32-bit smoke test) could otherwise both pick the same
+# free-looking number, and the second, whose server gave up, would find the
+# first one's display answering.
 start_xvfb() {
-  local n tries
+  local n tries numberfile logfile pid
   for tries in 1 2 3 4 5; do
-    n="$(free_display)" || die "no free X display number"
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >"$BUILD/xvfb-$n.log" 2>&1 &
-    local pid=$!
-    if await_ready "$pid" 50 env DISPLAY=":$n" xdpyinfo; then
+    numberfile="$(mktemp "$BUILD/xvfb-display.XXXXXX")" logfile="$numberfile.log"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$numberfile" >"$logfile" 2>&1 &
+    pid=$!
+    if await_ready "$pid" 50 grep -q '^[0-9][0-9]*$' "$numberfile" &&
+      n="$(head -n 1 "$numberfile")" && await_ready "$pid" 50 env DISPLAY=":$n" xdpyinfo; then
+      rm -f "$numberfile"
+      mv -f "$logfile" "$BUILD/xvfb-$n.log"
       remember_pid "$pid"; export DISPLAY=":$n"; XVFB_PID=$pid
       start_window_manager
       return 0
     fi
+    rm -f "$numberfile"
   done
-  die "Xvfb did not start (see $BUILD/xvfb-*.log)"
+  die "Xvfb did not start (see $BUILD/xvfb-display.*.log)"
 }
 
 # start_window_manager: openbox on $DISPLAY, stopped with the display. Waits
