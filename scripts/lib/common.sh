@@ -68,9 +68,12 @@ source_date_text() {
 # test run): one build at a time per tree.
 # The win64 tree, which the system tests and benchmarks run, has the
 # measurements compiled in; the win32 tree builds the released program,
-# which reads no environment.
+# which reads no environment, and nothing else: the system tests and the
+# Wine benchmarks drive the 32-bit program from their 64-bit builds, so
+# their 32-bit builds would only compile the same sources once more.
 build_config() {
   local kind="$1" dir="${2:-$BUILD/$1}" src="${3:-$REPO}" target=() args=() measure="" logfile lockfile
+  [ "$kind" = win32 ] && target=(--target dudorori)
   [ -n "${4:-}" ] && target=(--target "$4")
   if [ -n "${2:-}" ]; then
     logfile="$dir.cmake.log" lockfile="$dir.lock"
