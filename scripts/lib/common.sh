@@ -103,20 +103,37 @@ build_config() {
   ) 9>"$lockfile"
 }
 
-# run_native32 ARGS...: runs the 32-bit unit tests. This kernel cannot run
-# 32-bit code, so they run under user-mode emulation (real x87 and SSE2
-# results, about a minute's worth of tests in three).
-run_native32() {
-  qemu-i386-static "$BUILD/native32/unit_tests" "$@"
+# i386_runs_natively: whether this kernel runs 32-bit x86 programs itself
+# (its IA32 emulation; some kernels leave it out or switch it off). Asked of
+# Wine's 32-bit loader, which scripts/setup installs, and only while no
+# emulator is registered for such programs: with one registered, the loader
+# would start under the emulator whatever the kernel can do.
+i386_runs_natively() {
+  [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
-# enable_i386_emulation: lets this 64-bit kernel start 32-bit x86 programs
-# (Wine's 32-bit loader) through qemu-i386-static, by mounting binfmt_misc and
-# registering the emulator for 32-bit x86 ELF files. Already done: nothing to
-# do. Fails (status 1) where binfmt_misc cannot be mounted or written, e.g.
-# without root or in a container that forbids it.
+# run_i386 PROGRAM ARGS...: runs a 32-bit x86 Linux program, by the kernel
+# where it can, else under user-mode emulation (real x87 and SSE2 results
+# either way; emulated, about a minute's worth of tests in three, the
+# sixteen-bit volume and scarce-memory tests most).
+run_i386() {
+  if i386_runs_natively; then "$@"; else qemu-i386-static "$@"; fi
+}
+
+# run_native32 ARGS...: runs the 32-bit unit tests.
+run_native32() {
+  run_i386 "$BUILD/native32/unit_tests" "$@"
+}
+
+# enable_i386_emulation: lets this 64-bit machine start 32-bit x86 programs
+# (Wine's 32-bit loader). A kernel that runs them itself needs nothing, and
+# gets no emulator in its way. Otherwise qemu-i386-static runs them, by
+# mounting binfmt_misc and registering the emulator for 32-bit x86 ELF files.
+# Already registered: nothing to do. Fails (status 1) where binfmt_misc cannot
+# be mounted or written, e.g. without root or in a container that forbids it.
 enable_i386_emulation() {
   local fs=/proc/sys/fs/binfmt_misc
+  i386_runs_natively && return 0
   [ -x /usr/bin/qemu-i386-static ] || return 1
   if [ ! -e "$fs/register" ]; then
     mount -t binfmt_misc binfmt_misc "$fs" 2>/dev/null || return 1
@@ -250,7 +267,7 @@ wine_prefix_template() {
     [ -f "$tpl/.dudorori-ready" ] && exit 0
     rm -rf "$tpl" "$tpl.tmp"
     if [ "$name" = wineprefix-template32 ]; then
-      log "creating the Wine prefix template with its 32-bit side (once, under emulation: about 30 s)" >&2
+      log "creating the Wine prefix template with its 32-bit side (once; under emulation about 30 s)" >&2
     else
       log "creating the Wine prefix template (once, about 20 s)" >&2
     fi
