@@ -68,9 +68,12 @@ source_date_text() {
 # test run): one build at a time per tree.
 # The win64 tree, which the system tests and benchmarks run, has the
 # measurements compiled in; the win32 tree builds the released program,
-# which reads no environment.
+# which reads no environment, and nothing else: the system tests and the
+# Wine benchmarks drive the 32-bit program from their 64-bit builds, so
+# their 32-bit builds would only compile the same sources once more.
 build_config() {
   local kind="$1" dir="${2:-$BUILD/$1}" src="${3:-$REPO}" target=() args=() measure="" logfile lockfile
+  [ "$kind" = win32 ] && target=(--target dudorori)
   [ -n "${4:-}" ] && target=(--target "$4")
   if [ -n "${2:-}" ]; then
     logfile="$dir.cmake.log" lockfile="$dir.lock"
@@ -100,23 +103,40 @@ build_config() {
   ) 9>"$lockfile"
 }
 
+# i386_runs_natively: whether this kernel runs 32-bit x86 programs itself
+# (its IA32 emulation; some kernels leave it out or switch it off). Asked of
+# Wine's 32-bit loader, which scripts/setup installs, and only while no
+# emulator is registered for such programs: with one registered, the loader
+# would start under the emulator whatever the kernel can do.
+i386_runs_natively() {
+  [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+# run_i386 PROGRAM ARGS...: runs a 32-bit x86 Linux program, by the kernel
+# where it can, else under user-mode emulation (real x87 and SSE2 results
+# either way; emulated, about a minute's worth of tests in three, the
+# sixteen-bit volume and scarce-memory tests most).
+run_i386() {
+  if i386_runs_natively; then "$@"; else qemu-i386-static "$@"; fi
+}
+
 # run_native32 PROGRAM ARGS...: runs one of the 32-bit unit test programs
-# (unit_tests, detailed_unit_tests). This kernel cannot run 32-bit code, so
-# they run under user-mode emulation (real x87 and SSE2 results, about a
-# minute's worth of tests in three).
+# (unit_tests, detailed_unit_tests).
 run_native32() {
   local program="$1"
   shift
-  qemu-i386-static "$BUILD/native32/$program" "$@"
+  run_i386 "$BUILD/native32/$program" "$@"
 }
 
-# enable_i386_emulation: lets this 64-bit kernel start 32-bit x86 programs
-# (Wine's 32-bit loader) through qemu-i386-static, by mounting binfmt_misc and
-# registering the emulator for 32-bit x86 ELF files. Already done: nothing to
-# do. Fails (status 1) where binfmt_misc cannot be mounted or written, e.g.
-# without root or in a container that forbids it.
+# enable_i386_emulation: lets this 64-bit machine start 32-bit x86 programs
+# (Wine's 32-bit loader). A kernel that runs them itself needs nothing, and
+# gets no emulator in its way. Otherwise qemu-i386-static runs them, by
+# mounting binfmt_misc and registering the emulator for 32-bit x86 ELF files.
+# Already registered: nothing to do. Fails (status 1) where binfmt_misc cannot
+# be mounted or written, e.g. without root or in a container that forbids it.
 enable_i386_emulation() {
   local fs=/proc/sys/fs/binfmt_misc
+  i386_runs_natively && return 0
   [ -x /usr/bin/qemu-i386-static ] || return 1
   if [ ! -e "$fs/register" ]; then
     mount -t binfmt_misc binfmt_misc "$fs" 2>/dev/null || return 1
@@ -159,34 +179,32 @@ await_ready() {
   return 1
 }
 
-# free_display: prints a display number no X server uses.
-free_display() {
-  local n
-  for n in $(seq 91 199); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-      echo "$n"; return 0
-    fi
-  done
-  return 1
-}
-
 # start_xvfb: starts a private Xvfb with a window manager and exports
 # DISPLAY. Users' desktops have a window manager, and Wine relies on one: with
 # none, it waits about 2 s for every closed window to be withdrawn (a dialog's
 # OK, a message box's close; a playing sound stops that long).
+# Xvfb picks a free display number itself (-displayfd) and says which once it
+# takes connections: runs started at the same moment (a test run's system
+# tests beside its 32-bit smoke test) could otherwise both pick the same
+# free-looking number, and the second, whose server gave up, would find the
+# first one's display answering.
 start_xvfb() {
-  local n tries
+  local n tries numberfile logfile pid
   for tries in 1 2 3 4 5; do
-    n="$(free_display)" || die "no free X display number"
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >"$BUILD/xvfb-$n.log" 2>&1 &
-    local pid=$!
-    if await_ready "$pid" 50 env DISPLAY=":$n" xdpyinfo; then
+    numberfile="$(mktemp "$BUILD/xvfb-display.XXXXXX")" logfile="$numberfile.log"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$numberfile" >"$logfile" 2>&1 &
+    pid=$!
+    if await_ready "$pid" 50 grep -q '^[0-9][0-9]*$' "$numberfile" &&
+      n="$(head -n 1 "$numberfile")" && await_ready "$pid" 50 env DISPLAY=":$n" xdpyinfo; then
+      rm -f "$numberfile"
+      mv -f "$logfile" "$BUILD/xvfb-$n.log"
       remember_pid "$pid"; export DISPLAY=":$n"; XVFB_PID=$pid
       start_window_manager
       return 0
     fi
+    rm -f "$numberfile"
   done
-  die "Xvfb did not start (see $BUILD/xvfb-*.log)"
+  die "Xvfb did not start (see $BUILD/xvfb-display.*.log)"
 }
 
 # start_window_manager: openbox on $DISPLAY, stopped with the display. Waits
@@ -252,7 +270,7 @@ wine_prefix_template() {
     [ -f "$tpl/.dudorori-ready" ] && exit 0
     rm -rf "$tpl" "$tpl.tmp"
     if [ "$name" = wineprefix-template32 ]; then
-      log "creating the Wine prefix template with its 32-bit side (once, under emulation: about 30 s)" >&2
+      log "creating the Wine prefix template with its 32-bit side (once; under emulation about 30 s)" >&2
     else
       log "creating the Wine prefix template (once, about 20 s)" >&2
     fi

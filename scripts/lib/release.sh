@@ -76,11 +76,14 @@ package_release() {
 # another path (DIR/src), in another build folder (DIR/win32), and packed
 # into DIR/dist, with the same SOURCE_DATE_EPOCH. The copy keeps the files'
 # times, so the tree builds again only what changed since its last build.
+# Every build folder (build, and the sanitizers' and fuzzer's build-*) stays
+# behind: they are no sources, and the test run builds in them while this
+# copy is made.
 rebuild_release_elsewhere() {
   local dir="$1"
   set_source_date_epoch
   rm -rf "$dir/src" && mkdir -p "$dir/src" || return 1
-  tar -C "$REPO" --exclude=./build --exclude=./.git -cf - . | tar -C "$dir/src" -xf - || return 1
+  tar -C "$REPO" --exclude='./build*' --exclude=./.git -cf - . | tar -C "$dir/src" -xf - || return 1
   build_config win32 "$dir/win32" "$dir/src" dudorori || return 1
   package_release "$dir/win32" "$dir/dist"
 }
