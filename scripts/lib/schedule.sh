@@ -53,6 +53,16 @@ cpu_accounting_setup() {
     own="$(sed -n 's/^0:://p' /proc/self/cgroup)"
     own="${own%/}"
     [ -d "$root$own" ] || continue
+    # The groups of runs that were killed before their end: removed once
+    # nothing runs in them (rmdir refuses a group that still holds a
+    # process, or that has one of its jobs' groups).
+    local left pid
+    for left in "$root$own"/dudorori-test.*/; do
+      [ -d "$left" ] || continue
+      pid="${left%/}" pid="${pid##*.}"
+      kill -0 "$pid" 2>/dev/null && continue
+      rmdir "$left"*/ "$left" 2>/dev/null
+    done
     # Beside this script's own group, not inside it: a group holding
     # processes may not have children holding processes once a controller
     # is enabled for them, and the test run enables none anyway.
