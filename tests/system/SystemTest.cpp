@@ -479,10 +479,21 @@ bool App::Start(DWORD timeoutMs) {
   std::wstring dir = WorkDir();
   STARTUPINFOW si{};
   si.cb = sizeof si;
-  if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, dir.empty() ? nullptr : dir.c_str(),
-                      &si, &pi_)) {
-    ADD_FAILURE() << "CreateProcess of " << Narrow(exe) << " failed, error " << GetLastError();
-    return false;
+  // Wine's CreateProcess now and then fails with ERROR_INTERNAL_ERROR before
+  // the program runs a line (seen once in hundreds of starts on a busy
+  // machine); the program is not at fault there, so that error alone is
+  // tried again, and said.
+  for (int attempt = 1;; ++attempt) {
+    if (CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, dir.empty() ? nullptr : dir.c_str(),
+                       &si, &pi_))
+      break;
+    const DWORD error = GetLastError();
+    if (error != ERROR_INTERNAL_ERROR || attempt == 3) {
+      ADD_FAILURE() << "CreateProcess of " << Narrow(exe) << " failed, error " << error;
+      return false;
+    }
+    std::printf("[ start    ] CreateProcess failed with error %lu, trying again\n", error);
+    Sleep(200);
   }
   process_ = pi_.hProcess;
   pid_ = pi_.dwProcessId;
