@@ -480,8 +480,8 @@ bool App::Start(DWORD timeoutMs) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
   // Wine's CreateProcess now and then fails with ERROR_INTERNAL_ERROR before
-  // the program runs a line (seen once in hundreds of starts on a busy
-  // machine); the program is not at fault there, so that error alone is
+  // the program runs a line (seen once in hundreds of starts under the
+  // suite); the program is not at fault there, so that error alone is
   // tried again, and said.
   for (int attempt = 1;; ++attempt) {
     if (CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, dir.empty() ? nullptr : dir.c_str(),
