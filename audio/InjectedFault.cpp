@@ -18,6 +18,7 @@ InjectedFault FaultFromEnvironment() {
     if (!std::wcscmp(name, L"capture-buffers-and-start")) return InjectedFault::CaptureBuffersAndStart;
     if (!std::wcscmp(name, L"capture-alloc")) return InjectedFault::CaptureAllocation;
     if (!std::wcscmp(name, L"recovery-disk-full")) return InjectedFault::RecoveryDiskFull;
+    if (!std::wcscmp(name, L"recovery-slow-flush")) return InjectedFault::RecoverySlowFlush;
     return InjectedFault::None;
 }
 #endif

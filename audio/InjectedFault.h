@@ -9,15 +9,20 @@
 //                              InjectedCaptureFragments fragments
 //   recovery-disk-full         the recovery copy's writes fail as on a full
 //                              disk after InjectedCopyFragments fragments
+//   recovery-slow-flush        every flush of the recovery copy to the disk
+//                              takes InjectedFlushDelayMs longer, as on a
+//                              machine whose disk is busy
 // The released program reads no environment and injects nothing.
 #pragma once
 
-enum class InjectedFault { None, SecondPlaybackWrite, CaptureBuffersAndStart, CaptureAllocation, RecoveryDiskFull };
+enum class InjectedFault { None, SecondPlaybackWrite, CaptureBuffersAndStart, CaptureAllocation, RecoveryDiskFull,
+                           RecoverySlowFlush };
 
 bool FaultInjected(InjectedFault fault);
 
 constexpr int InjectedCaptureFragments = 10;
 constexpr int InjectedCopyFragments = 20;
+constexpr unsigned long InjectedFlushDelayMs = 10000;  // longer than the take a test kills
 
 // With capture-alloc: the capture allocation of the recording about to
 // start fails from its (InjectedCaptureFragments + 1)-th fragment on.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/UiThread.h"
+#include "audio/BackgroundFlush.h"
 #include "audio/InjectedFault.h"
 #include "sound/RecoveryCopy.h"
 #include "sound/SoundChain.h"
@@ -20,11 +21,14 @@
 
 namespace {
 
-// About once a second the sizes are stated and the file goes to the disk: a
-// power cut then costs at most the last second. The writer wakes five times a
-// second to take in what the callback stored and hands it to the file in one
-// write: under Wine every wake-up and every write is a call into the server,
-// and a write per 50 ms fragment cost the process measurably more CPU time.
+// About once a second the sizes are stated and the file is flushed to the
+// disk: a power cut then costs about the last second, or as long as the disk
+// takes for a flush. The flush runs beside the writer (BackgroundFlush), so
+// a kill costs no more than the last wake-up left. The writer wakes five
+// times a second to take in what the callback stored and hands it to the
+// file in one write: under Wine every wake-up and every write is a call into
+// the server, and a write per 50 ms fragment cost the process measurably
+// more CPU time.
 constexpr DWORD FlushEveryMs = 900;
 constexpr DWORD WakeEveryMs = 200;
 // Fragments gathered for one write: more than a wake-up brings, and a fixed
@@ -142,15 +146,22 @@ void AppendFragment(CopyJob& job, const SoundFragment* fragment) {
     if (job.gatheredBytes == job.gathered.size()) WriteGathered(job);
 }
 
-// States the sizes of what is written and flushes the file to the disk.
-void SaveProgress(CopyJob& job) {
+// States the sizes of what is written: a kill leaves a file that says so.
+void StateSizes(CopyJob& job) {
     SetWavHeaderSizes(job.header, uint32_t(job.written));
     DWORD error = 0;
-    if (!WriteAt(CopyHandle, 0, job.header, DWORD(WavHeaderBytes), &error)) {
-        StopCopy(job, StoppedText + Code(error));
-    } else if (!FlushFileBuffers(CopyHandle)) {
-        StopCopy(job, StoppedText + Code(GetLastError()));
-    }
+    if (!WriteAt(CopyHandle, 0, job.header, DWORD(WavHeaderBytes), &error)) StopCopy(job, StoppedText + Code(error));
+}
+
+unsigned long FlushCopy() {
+    if (FaultInjected(InjectedFault::RecoverySlowFlush)) Sleep(InjectedFlushDelayMs);
+    if (FlushFileBuffers(CopyHandle)) return 0;
+    const DWORD error = GetLastError();
+    return error ? error : ERROR_WRITE_FAULT;
+}
+
+void FlushNow(CopyJob& job) {
+    if (const unsigned long error = FlushCopy()) StopCopy(job, StoppedText + Code(error));
 }
 
 // The fragment after `last` (the chain's first when null), read under
@@ -179,6 +190,7 @@ void WriteCopy(CopyJob job) {
     }
     const SoundFragment* last = nullptr;
     DWORD lastFlush = GetTickCount();
+    BackgroundFlush flusher(FlushCopy);
     for (;;) {
         // Read before the walk: every fragment stored before the capture
         // ended is then found by it.
@@ -188,14 +200,25 @@ void WriteCopy(CopyJob job) {
             last = next;
         }
         WriteGathered(job);
+        if (job.going && flusher.Error()) StopCopy(job, StoppedText + Code(flusher.Error()));
         if (over) break;
         if (job.going && GetTickCount() - lastFlush >= FlushEveryMs) {
-            SaveProgress(job);
+            StateSizes(job);
+            if (job.going && flusher.Running()) {
+                flusher.Request();
+            } else if (job.going) {
+                FlushNow(job);  // no thread to spare: the writer waits for the disk
+            }
             lastFlush = GetTickCount();
         }
         WaitForSingleObject(WriterWake, WakeEveryMs);
     }
-    if (job.going) SaveProgress(job);
+    // The copy complete: its last sizes, and all of it on the disk.
+    if (const unsigned long error = flusher.Finish()) {
+        if (job.going) StopCopy(job, StoppedText + Code(error));
+    }
+    if (job.going) StateSizes(job);
+    if (job.going) FlushNow(job);
     if (job.written == 0) {
         // Nothing was captured into it: no take to keep.
         CloseHandle(CopyHandle);

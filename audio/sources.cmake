@@ -3,6 +3,7 @@ list(APPEND PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/FormatTables.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CaptureAppend.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RecordingFlags.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/BackgroundFlush.cpp
 )
 list(APPEND WIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/RecordingSettings.cpp

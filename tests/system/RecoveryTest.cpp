@@ -90,16 +90,18 @@ struct BlockedFolder {
 
 }  // namespace
 
-// Killed mid-take as a crash or a flat battery would end it: the next start
-// gives back every fragment up to the kill but for the copy's last moments,
-// continuous. The copy as it stood mid-take, torn at an odd byte, gives back
-// exactly its whole fragments.
+// Killed mid-take as a crash or a flat battery would end it, on a machine
+// whose disk takes seconds for every flush: the next start gives back every
+// fragment up to the kill but for the copy's last moments, continuous. The
+// copy as it stood mid-take, torn at an odd byte, gives back exactly its
+// whole fragments.
 TEST(CaptureRecovery, AKilledTakeAndATornCopyComeBackAtTheNextStart) {
     const Format f = DefaultFormat;
     std::wstring name;
     std::vector<uint8_t> midTake;
     double shownAtKill = 0;
     {
+        ScopedEnv slowDisk(L"DUDORORI_INJECT_FAULT", L"recovery-slow-flush");
         App app;
         ASSERT_TRUE(app.Start());
         ASSERT_TRUE(app.Command(ID_RECORD_BUTTON));

@@ -3,11 +3,17 @@
 // with exactly those fragments.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "WavTestSupport.h"
+#include "audio/BackgroundFlush.h"
 #include "sound/RecoveryCopy.h"
 #include "sound/WavReader.h"
 #include "sound/WavWriter.h"
@@ -131,3 +137,43 @@ TEST(RecoveryCopy, StopsAtWhatAWavHeaderCanState) {
 }
 
 }  // namespace
+
+// The copy's writer asks for flushes while the disk is still busy with one:
+// every request returns at once, those made meanwhile come to one more
+// flush, and after a failure nothing is flushed again.
+TEST(RecoveryCopy, FlushesAreAskedForWithoutWaitingForTheDisk) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool diskFree = false;
+    int flushes = 0;
+    BackgroundFlush flusher([&]() -> unsigned long {
+        std::unique_lock<std::mutex> lock(mutex);
+        ++flushes;
+        changed.notify_all();
+        changed.wait(lock, [&] { return diskFree; });
+        return flushes == 2 ? 112 : 0;
+    });
+    ASSERT_TRUE(flusher.Running());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    auto waitFor = [&](int n) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_until(lock, deadline, [&] { return flushes >= n; });
+    };
+    flusher.Request();
+    ASSERT_TRUE(waitFor(1));
+    // The disk holds the first flush: these must not wait for it.
+    flusher.Request();
+    flusher.Request();
+    EXPECT_EQ(flusher.Error(), 0u);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        diskFree = true;
+    }
+    changed.notify_all();
+    ASSERT_TRUE(waitFor(2));
+    while (flusher.Error() == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    EXPECT_EQ(flusher.Error(), 112u);
+    flusher.Request();
+    EXPECT_EQ(flusher.Finish(), 112u);
+    EXPECT_EQ(flushes, 2);
+}
